@@ -1,0 +1,41 @@
+// The game datafile "snake.dat": which entry holds which picture or sound.
+#pragma once
+
+#include <allegro.h>
+
+// Entries are addressed by index; the screens never look them up by name.
+enum {
+    IMG_APPLE_0 = 0,
+    IMG_APPLE_1 = 1,
+    IMG_APPLE_2 = 2,
+    IMG_APPLE_3 = 3,
+    IMG_APPLE_4 = 4,
+    IMG_APPLE_5 = 5,
+    IMG_BUTTON_CREDITS = 6,
+    IMG_BUTTON_PLAY = 7,
+    IMG_MENU_TITLE = 8,
+    IMG_BUTTON_OPTIONS = 9,
+    IMG_BUTTON_QUIT = 10,
+    DATA_SPARE = 11,  // read by no screen; keeps the numbering of the entries after it
+    IMG_OPTIONS_BACKGROUND = 12,
+    IMG_ARROW_RIGHT = 13,
+    IMG_ARROW_LEFT = 14,
+    IMG_CREDITS_BACKGROUND = 15,
+    SND_CLICK = 16,
+    DATAFILE_ENTRIES_USED = 17
+};
+
+// Name of the datafile, relative to the working directory.
+extern const char *const DATAFILE_NAME;
+
+// True when every entry the screens read is there and of the kind they use:
+// a picture at 0-10 and 12-15, a sample at 16. Entry 11 may hold anything.
+bool datafile_complete(const DATAFILE *data);
+
+// Loads the datafile at `path` when it holds every entry the screens read;
+// otherwise frees what was loaded and returns NULL.
+DATAFILE *load_game_datafile(const char *path);
+
+// Entry `index` of the loaded game datafile, as a picture or a sample.
+BITMAP *data_bitmap(int index);
+SAMPLE *data_sample(int index);

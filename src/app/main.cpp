@@ -1,0 +1,10 @@
+#include <allegro.h>
+
+#include "app/shell.h"
+
+int main() {
+    const int status = start_up();
+    if (status != 0) return status;
+    for (;;) main_loop_pass();
+}
+END_OF_MAIN()

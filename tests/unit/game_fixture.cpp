@@ -1,0 +1,127 @@
+#include "game_fixture.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "app/shell.h"
+#include "record/record.h"
+#include "rules/apple.h"
+#include "rules/collide.h"
+#include "rules/tick.h"
+#include "screens/options.h"
+
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+void reset_game_globals() {
+    std::memset(&player1, 0, sizeof player1);
+    std::memset(&player2, 0, sizeof player2);
+    reset_count = 0;
+    p1_direction = p2_direction = 0;
+    tick_rate = 20;
+    level = 0;
+    p1_score = p2_score = 0;
+    new_record_flag = 0;
+    apple_x = apple_y = prev_apple_x = prev_apple_y = 0;
+    apple_sprite = 0;
+    apple_needed = 0;
+    game_mode = MODE_ONE_PLAYER;
+    step_divisor = 1;
+    sound_enabled = 1;
+    colour_index = 1;
+    snake_red = 0;
+    snake_green = 255;
+    snake_blue = 0;
+    pulse_level = 0;
+    pulse_rising = 1;
+    record = 0;
+    menu_active = 1;
+    game_active = 0;
+    options_active = 0;
+    frame_due = 0;
+    tick_counter = 0;
+    ticks_this_second = 0;
+    ticks_last_second = 0;
+    for (int i = 0; i < KEY_MAX; i++) key[i] = 0;
+    mouse_x = -100;
+    mouse_y = -100;
+    mouse_b = 0;
+    text_mode(0);
+    clear_bitmap(back_buffer);
+    clear_bitmap(screen);
+}
+
+void GameTest::SetUp() {
+    if (!game_data) {
+        game_data = load_datafile(SNAKE_DAT_PATH);
+        ASSERT_NE(game_data, nullptr) << "cannot load " << SNAKE_DAT_PATH;
+    }
+    reset_game_globals();
+    old_dir_ = std::filesystem::current_path().string();
+    char pattern[] = "/tmp/snake-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    std::srand(12345);
+}
+
+void GameTest::TearDown() {
+    if (!old_dir_.empty()) (void)chdir(old_dir_.c_str());
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+}
+
+void GameTest::lay_snake(Snake &snake, uint32_t hx, uint32_t hy, int dx, int dy,
+                         uint32_t length) {
+    snake.head_x = hx;
+    snake.head_y = hy;
+    snake.length = length;
+    for (uint32_t i = 0; i <= length && i < SNAKE_CAPACITY; i++) {
+        snake.x[i] = hx + static_cast<uint32_t>(dx * static_cast<int>(i));
+        snake.y[i] = hy + static_cast<uint32_t>(dy * static_cast<int>(i));
+    }
+}
+
+void GameTest::start_playing(uint32_t mode) {
+    game_mode = mode;
+    step_divisor = (mode == MODE_TWO_PLAYERS) ? 2 : 1;
+    menu_active = 0;
+    game_active = 1;
+    options_active = 0;
+    key[KEY_ESC] = 1;
+    // An apple far from everything the tests put on the field.
+    apple_x = prev_apple_x = 560;
+    apple_y = prev_apple_y = 400;
+}
+
+std::string GameTest::read_scores() {
+    FILE *f = std::fopen(RECORD_FILE_NAME, "rb");
+    if (!f) return "<missing>";
+    std::string text;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) text.push_back(static_cast<char>(c));
+    std::fclose(f);
+    return text;
+}
+
+void GameTest::write_scores(const std::string &text) {
+    FILE *f = std::fopen(RECORD_FILE_NAME, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
+bool pixel_is(BITMAP *bmp, int x, int y, int r, int g, int b) {
+    return getpixel(bmp, x, y) == makecol(r, g, b);
+}
+
+int count_colour(BITMAP *bmp, int x0, int y0, int x1, int y1, int r, int g, int b) {
+    const int want = makecol(r, g, b);
+    int n = 0;
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++)
+            if (getpixel(bmp, x, y) == want) n++;
+    return n;
+}
