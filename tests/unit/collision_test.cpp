@@ -19,6 +19,20 @@ protected:
     // True when the game has ended: the end-of-game screen has run (ESC is
     // held) and left the menu current.
     static bool game_ended() { return menu_active == 1 && game_active == 0; }
+    // Four segments in a square, heading down: the next step puts the head
+    // on the cell the tail leaves, (100, 110).
+    static void lay_square_heading_down() {
+        const uint32_t xs[] = {100, 110, 110, 100};
+        const uint32_t ys[] = {100, 100, 110, 110};
+        for (int i = 0; i < 4; i++) {
+            player1.x[i] = xs[i];
+            player1.y[i] = ys[i];
+        }
+        player1.head_x = 100;
+        player1.head_y = 100;
+        player1.length = 4;
+        p1_direction = 3;
+    }
 };
 
 TEST_F(CollisionTest, HeadEatsWithinEightPixelsOfTheAppleCornerInBothAxes) {
@@ -75,17 +89,7 @@ TEST_F(CollisionTest, BorderKillsAtFortyEightAndSixHundredAndBeyond) {
 }
 
 TEST_F(CollisionTest, HeadEnteringTheCellItsTailJustLeftDies) {
-    // A square of four: moving down puts the head where the tail was.
-    const uint32_t xs[] = {100, 110, 110, 100};
-    const uint32_t ys[] = {100, 100, 110, 110};
-    for (int i = 0; i < 4; i++) {
-        player1.x[i] = xs[i];
-        player1.y[i] = ys[i];
-    }
-    player1.head_x = 100;
-    player1.head_y = 100;
-    player1.length = 4;
-    p1_direction = 3;
+    lay_square_heading_down();
     run_tick_player1();
     EXPECT_TRUE(game_ended());
 }
@@ -114,17 +118,8 @@ TEST_F(CollisionTest, StandingSnakeIsComparedWithWhatEarlierGamesLeftInEntryOne)
 }
 
 TEST_F(CollisionTest, EatingAndDyingInOneExaminationCountsTheApple) {
-    // The square again, with the apple where the head lands.
-    const uint32_t xs[] = {100, 110, 110, 100};
-    const uint32_t ys[] = {100, 100, 110, 110};
-    for (int i = 0; i < 4; i++) {
-        player1.x[i] = xs[i];
-        player1.y[i] = ys[i];
-    }
-    player1.head_x = 100;
-    player1.head_y = 100;
-    player1.length = 4;
-    p1_direction = 3;
+    lay_square_heading_down();
+    // The apple lies where the head lands.
     apple_x = prev_apple_x = 100;
     apple_y = prev_apple_y = 110;
     write_scores("0");

@@ -20,7 +20,22 @@ protected:
         GameTest::SetUp();
         start_playing(MODE_ONE_PLAYER);
         key[KEY_ESC] = 0;
+        row_ = create_bitmap(640, 8);
+        clear_bitmap(row_);
     }
+    void TearDown() override {
+        destroy_bitmap(row_);
+        GameTest::TearDown();
+    }
+    // The pixels of a screen row of text that differ from what row_ holds.
+    int row_differences(int top) const {
+        int differing = 0;
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 640; x++)
+                if (getpixel(row_, x, y) != getpixel(screen, x, top + y)) differing++;
+        return differing;
+    }
+    BITMAP *row_ = nullptr;  // what a status row should look like
 };
 
 TEST_F(PlayScreenTest, DoubleYellowBorderWithAGapBetween) {
@@ -74,19 +89,12 @@ TEST_F(PlayScreenTest, OnePlayerStatusRowInTheSnakeColourWithRecord) {
     EXPECT_EQ(count_colour(screen, 0, 460, 639, 479, 255, 0, 255), 0);  // no bottom row
 
     // The text is exactly the game's: compare with the library drawing it.
-    BITMAP *expect = create_bitmap(640, 8);
-    clear_bitmap(expect);
     const int c = makecol(255, 255, 0);
-    textprintf(expect, font, 200, 0, c, "VITESSE   : %d", 0);
-    textprintf(expect, font, 30, 0, c, " SCORE : %d", 0);
-    textprintf(expect, font, 400, 0, c, "NIVEAU : %d", 0);
-    textprintf(expect, font, 540, 0, c, "RECORD : %d", 0);
-    int differing = 0;
-    for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 640; x++)
-            if (getpixel(expect, x, y) != getpixel(screen, x, y)) differing++;
-    destroy_bitmap(expect);
-    EXPECT_EQ(differing, 0);
+    textprintf(row_, font, 200, 0, c, "VITESSE   : %d", 0);
+    textprintf(row_, font, 30, 0, c, " SCORE : %d", 0);
+    textprintf(row_, font, 400, 0, c, "NIVEAU : %d", 0);
+    textprintf(row_, font, 540, 0, c, "RECORD : %d", 0);
+    EXPECT_EQ(row_differences(0), 0);
     EXPECT_GT(in_row, 100);
 }
 
@@ -97,34 +105,23 @@ TEST_F(PlayScreenTest, StatusRowsShowTheirValues) {
     ticks_last_second = 30;
     record = 4294967291u;  // shown signed, as -5
     draw_play_frame();
-    BITMAP *expect = create_bitmap(640, 8);
-    clear_bitmap(expect);
     const int c = makecol(snake_red, snake_green, snake_blue);
-    textprintf(expect, font, 200, 0, c, "VITESSE   : 30");
-    textprintf(expect, font, 30, 0, c, " SCORE : 120");
-    textprintf(expect, font, 400, 0, c, "NIVEAU : 1");
-    textprintf(expect, font, 540, 0, c, "RECORD : -5");
-    int differing = 0;
-    for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 640; x++)
-            if (getpixel(expect, x, y) != getpixel(screen, x, y)) differing++;
-    EXPECT_EQ(differing, 0);
+    textprintf(row_, font, 200, 0, c, "VITESSE   : 30");
+    textprintf(row_, font, 30, 0, c, " SCORE : 120");
+    textprintf(row_, font, 400, 0, c, "NIVEAU : 1");
+    textprintf(row_, font, 540, 0, c, "RECORD : -5");
+    EXPECT_EQ(row_differences(0), 0);
 
     // Two snakes: no record, a magenta bottom row with its own spacing.
     game_mode = MODE_TWO_PLAYERS;
     draw_play_frame();
-    clear_bitmap(expect);
+    clear_bitmap(row_);
     const int m = makecol(255, 0, 255);
-    textprintf(expect, font, 30, 0, m, "SCORE : 30");
-    textprintf(expect, font, 200, 0, m, "VITESSE : 30");
-    textprintf(expect, font, 400, 0, m, "NIVEAU   : 1");
-    differing = 0;
-    for (int y = 0; y < 8; y++)
-        for (int x = 0; x < 640; x++)
-            if (getpixel(expect, x, y) != getpixel(screen, x, 470 + y)) differing++;
-    EXPECT_EQ(differing, 0);
+    textprintf(row_, font, 30, 0, m, "SCORE : 30");
+    textprintf(row_, font, 200, 0, m, "VITESSE : 30");
+    textprintf(row_, font, 400, 0, m, "NIVEAU   : 1");
+    EXPECT_EQ(row_differences(470), 0);
     EXPECT_EQ(count_colour(screen, 540, 0, 639, 7, snake_red, snake_green, snake_blue), 0);
-    destroy_bitmap(expect);
 }
 
 TEST_F(PlayScreenTest, PlayerOneIsDrawnOverPlayerTwoAndTheBorderOverPlayerTwo) {
