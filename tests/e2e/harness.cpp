@@ -1,0 +1,829 @@
+#include "harness.h"
+
+#include <gtest/gtest.h>
+// After GoogleTest: Xlib's macros would break its headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char **environ;
+
+namespace e2e {
+
+namespace {
+
+using clock = std::chrono::steady_clock;
+
+// Reading windows that come and go (the game's, xmessage's) may fail half
+// way; such errors are expected and must not end the test program.
+int ignore_x_error(Display *, XErrorEvent *) { return 0; }
+
+void pause_for(milliseconds how_long) { std::this_thread::sleep_for(how_long); }
+
+std::string sanitised(const std::string &name) {
+    std::string out;
+    for (char c : name) out += (std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+    return out.empty() ? std::string("game") : out;
+}
+
+std::string running_test_name() {
+    const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info) return "game";
+    return std::string(info->test_suite_name()) + "_" + info->name();
+}
+
+std::string temporary_root() {
+    const char *tmp = std::getenv("TMPDIR");
+    return (tmp && *tmp) ? tmp : "/tmp";
+}
+
+// The fields of /proc/<pid>/stat that tell a process's name and parent.
+struct ProcessEntry {
+    pid_t pid;
+    pid_t parent;
+    std::string name;
+};
+
+std::vector<ProcessEntry> list_processes() {
+    std::vector<ProcessEntry> out;
+    DIR *proc = opendir("/proc");
+    if (!proc) return out;
+    while (dirent *entry = readdir(proc)) {
+        char *end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0') continue;
+        std::ifstream stat_file(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat_file, line)) continue;
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        const size_t open = line.find('(');
+        const size_t close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close < open) continue;
+        std::istringstream rest(line.substr(close + 1));
+        std::string state;
+        long parent = 0;
+        rest >> state >> parent;
+        if (state == "Z") continue;  // already ended, only waiting to be reaped
+        out.push_back({static_cast<pid_t>(pid), static_cast<pid_t>(parent),
+                       line.substr(open + 1, close - open - 1)});
+    }
+    closedir(proc);
+    return out;
+}
+
+std::vector<std::string> command_line_of(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> args;
+    std::string current;
+    for (char c : all) {
+        if (c == '\0') {
+            args.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) args.push_back(current);
+    return args;
+}
+
+bool process_alive(pid_t pid) {
+    for (const ProcessEntry &p : list_processes())
+        if (p.pid == pid) return true;
+    return false;
+}
+
+// Turns an X pixel value into 8-bit channels, whatever the masks of the visual.
+struct ChannelMask {
+    unsigned long mask;
+    int shift;
+    int bits;
+};
+
+ChannelMask channel_of(unsigned long mask) {
+    ChannelMask c{mask, 0, 0};
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        c.shift++;
+    }
+    while (mask & 1) {
+        mask >>= 1;
+        c.bits++;
+    }
+    return c;
+}
+
+int channel_value(unsigned long pixel, const ChannelMask &c) {
+    if (c.bits == 0) return 0;
+    const unsigned long v = (pixel & c.mask) >> c.shift;
+    if (c.bits >= 8) return static_cast<int>(v >> (c.bits - 8));
+    return static_cast<int>(v * 255 / ((1ul << c.bits) - 1));
+}
+
+// ---- PNG writing: stored (uncompressed) deflate blocks need no library ----
+uint32_t crc_table_entry(uint32_t n) {
+    uint32_t c = n;
+    for (int k = 0; k < 8; k++) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+    return c;
+}
+
+uint32_t crc32_of(const std::vector<uint8_t> &bytes, size_t from) {
+    static uint32_t table[256];
+    static bool ready = false;
+    if (!ready) {
+        for (uint32_t n = 0; n < 256; n++) table[n] = crc_table_entry(n);
+        ready = true;
+    }
+    uint32_t c = 0xffffffffu;
+    for (size_t i = from; i < bytes.size(); i++) c = table[(c ^ bytes[i]) & 0xff] ^ (c >> 8);
+    return c ^ 0xffffffffu;
+}
+
+void put_u32(std::vector<uint8_t> &out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v >> 24));
+    out.push_back(static_cast<uint8_t>(v >> 16));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+    out.push_back(static_cast<uint8_t>(v));
+}
+
+void put_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &data) {
+    put_u32(out, static_cast<uint32_t>(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put_u32(out, crc32_of(out, start));
+}
+
+bool write_bytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- colours
+
+bool looks_like(Rgb pixel, Rgb wanted, int tolerance) {
+    return std::abs(pixel.r - wanted.r) <= tolerance && std::abs(pixel.g - wanted.g) <= tolerance &&
+           std::abs(pixel.b - wanted.b) <= tolerance;
+}
+
+bool is_black(Rgb pixel) { return pixel.r == 0 && pixel.g == 0 && pixel.b == 0; }
+
+std::string to_string(Rgb pixel) {
+    return "(" + std::to_string(pixel.r) + ", " + std::to_string(pixel.g) + ", " +
+           std::to_string(pixel.b) + ")";
+}
+
+// ---------------------------------------------------------------- frames
+
+Frame::Frame(int width, int height, std::vector<Rgb> pixels)
+    : width_(width), height_(height), pixels_(std::move(pixels)) {}
+
+Rgb Frame::at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return colour::BLACK;
+    return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+}
+
+int Frame::count(int x0, int y0, int x1, int y1, Rgb wanted) const {
+    int n = 0;
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++) n += is(x, y, wanted) ? 1 : 0;
+    return n;
+}
+
+int Frame::count_not_black(int x0, int y0, int x1, int y1) const {
+    int n = 0;
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++) n += is_black(at(x, y)) ? 0 : 1;
+    return n;
+}
+
+bool Frame::same_area(const Frame &other, int x0, int y0, int x1, int y1) const {
+    for (int y = y0; y <= y1; y++) {
+        for (int x = x0; x <= x1; x++) {
+            const Rgb a = at(x, y), b = other.at(x, y);
+            if (a.r != b.r || a.g != b.g || a.b != b.b) return false;
+        }
+    }
+    return true;
+}
+
+bool Frame::write_png(const std::string &path) const {
+    if (empty()) return false;
+    // Raw scanlines, each led by filter type 0.
+    std::vector<uint8_t> raw;
+    raw.reserve(static_cast<size_t>(height_) * (static_cast<size_t>(width_) * 3 + 1));
+    for (int y = 0; y < height_; y++) {
+        raw.push_back(0);
+        for (int x = 0; x < width_; x++) {
+            const Rgb p = at(x, y);
+            raw.push_back(static_cast<uint8_t>(p.r));
+            raw.push_back(static_cast<uint8_t>(p.g));
+            raw.push_back(static_cast<uint8_t>(p.b));
+        }
+    }
+    // zlib stream of stored blocks.
+    std::vector<uint8_t> z{0x78, 0x01};
+    size_t pos = 0;
+    do {
+        const size_t n = std::min<size_t>(65535, raw.size() - pos);
+        const bool last = pos + n == raw.size();
+        z.push_back(last ? 1 : 0);
+        z.push_back(static_cast<uint8_t>(n & 0xff));
+        z.push_back(static_cast<uint8_t>(n >> 8));
+        z.push_back(static_cast<uint8_t>(~n & 0xff));
+        z.push_back(static_cast<uint8_t>((~n >> 8) & 0xff));
+        z.insert(z.end(), raw.begin() + static_cast<long>(pos),
+                 raw.begin() + static_cast<long>(pos + n));
+        pos += n;
+    } while (pos < raw.size());
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    put_u32(z, (b << 16) | a);
+
+    std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<uint8_t> header;
+    put_u32(header, static_cast<uint32_t>(width_));
+    put_u32(header, static_cast<uint32_t>(height_));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, no interlace
+    put_chunk(png, "IHDR", header);
+    put_chunk(png, "IDAT", z);
+    put_chunk(png, "IEND", {});
+    return write_bytes(path, png);
+}
+
+std::string to_string(const ExitResult &result) {
+    if (!result.finished) return "still running";
+    if (result.exited) return "exited with status " + std::to_string(result.status);
+    return "killed by signal " + std::to_string(result.signal) + " (" + strsignal(result.signal) +
+           ")";
+}
+
+// ---------------------------------------------------------------- set-up
+
+GameUnderX::GameUnderX(const std::string &name) {
+    const std::string base = sanitised(name.empty() ? running_test_name() : name);
+    std::string pattern = temporary_root() + "/snake_e2e_" + base + "_XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data()))
+        throw std::runtime_error("cannot make a working folder: " + std::string(strerror(errno)));
+    folder_ = buffer.data();
+    try {
+        start_x_server();
+    } catch (const std::exception &e) {
+        if (display_) XCloseDisplay(display_);
+        display_ = nullptr;
+        stop_x_server();
+        throw std::runtime_error(std::string(e.what()) + " (folder " + folder_ + ")");
+    }
+}
+
+GameUnderX::~GameUnderX() {
+    const bool failed = ::testing::Test::HasFailure();
+    if (failed && game_running() && window_ != None) screenshot("at_failure");
+    kill_game();
+    if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+    stop_x_server();
+    if (failed) {
+        std::cout << "[ e2e      ] kept the game's folder " << folder_ << " (game.log, screenshots)"
+                  << std::endl;
+    } else {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+}
+
+void GameUnderX::start_x_server() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    // Run without a standard input or output, the pipe may get descriptor
+    // 0, 1 or 2, which the child replaces: keep the server's end above them.
+    if (fds[1] < 3) {
+        const int moved = fcntl(fds[1], F_DUPFD_CLOEXEC, 3);
+        close(fds[1]);
+        fds[1] = moved;
+    }
+    const std::string fd_text = std::to_string(fds[1]);
+    const std::string log_path = path_of("xvfb.log");
+    const char *argv[] = {"Xvfb",        "-displayfd", fd_text.c_str(), "-screen",  "0",
+                          "1024x768x24", "-nolisten",  "tcp",           "-noreset", nullptr};
+
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        // The server writes its display number to the inherited pipe end.
+        fcntl(fds[1], F_SETFD, 0);
+        const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int null_in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        if (null_in >= 0) dup2(null_in, 0);
+        execvp(argv[0], const_cast<char *const *>(argv));
+        _exit(127);
+    }
+    xvfb_pid_ = pid;
+    close(fds[1]);
+
+    // Read "<number>\n"; the server only writes it once it listens, and it
+    // picks a free number itself, so parallel servers never collide.
+    std::string text;
+    const auto deadline = clock::now() + milliseconds(30000);
+    while (text.find('\n') == std::string::npos && clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char chunk[32];
+        const ssize_t n = read(fds[0], chunk, sizeof chunk);
+        if (n <= 0) break;
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    if (text.find('\n') == std::string::npos)
+        throw std::runtime_error("Xvfb did not report a display number (see " + log_path + ")");
+    display_number_ = std::atoi(text.c_str());
+
+    XSetErrorHandler(ignore_x_error);
+    const std::string name = ":" + std::to_string(display_number_);
+    for (int attempt = 0; attempt < 100 && !display_; attempt++) {
+        display_ = XOpenDisplay(name.c_str());
+        if (!display_) pause_for(milliseconds(50));
+    }
+    if (!display_) throw std::runtime_error("cannot connect to Xvfb on " + name);
+    root_ = DefaultRootWindow(display_);
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(display_, &event_base, &error_base, &major, &minor))
+        throw std::runtime_error("the X server lacks the XTest extension");
+    // A key held for a while must stay one press, not a stream of repeats.
+    XAutoRepeatOff(display_);
+    sync();
+}
+
+void GameUnderX::stop_x_server() {
+    if (xvfb_pid_ <= 0) return;
+    kill(xvfb_pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 250; i++) {
+        if (waitpid(xvfb_pid_, &status, WNOHANG) == xvfb_pid_) {
+            xvfb_pid_ = 0;
+            return;
+        }
+        pause_for(milliseconds(20));
+    }
+    kill(xvfb_pid_, SIGKILL);
+    waitpid(xvfb_pid_, &status, 0);
+    xvfb_pid_ = 0;
+}
+
+void GameUnderX::sync() {
+    if (display_) XSync(display_, False);
+}
+
+// ---------------------------------------------------------------- the folder
+
+std::string GameUnderX::path_of(const std::string &file_name) const {
+    return folder_ + "/" + file_name;
+}
+
+void GameUnderX::install_datafile() {
+    std::error_code error;
+    std::filesystem::copy_file(SNAKE_DAT_PATH, path_of("snake.dat"),
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (error)
+        throw std::runtime_error(std::string("cannot copy ") + SNAKE_DAT_PATH + ": " +
+                                 error.message());
+}
+
+void GameUnderX::write_file(const std::string &file_name, const std::string &content) {
+    std::ofstream file(path_of(file_name), std::ios::binary | std::ios::trunc);
+    file << content;
+    if (!file) throw std::runtime_error("cannot write " + path_of(file_name));
+}
+
+bool GameUnderX::file_exists(const std::string &file_name) const {
+    struct stat info;
+    return stat(path_of(file_name).c_str(), &info) == 0;
+}
+
+std::optional<std::string> GameUnderX::read_file(const std::string &file_name) const {
+    std::ifstream file(path_of(file_name), std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+std::string GameUnderX::game_log() const { return read_file("game.log").value_or(""); }
+
+// ---------------------------------------------------------------- the game
+
+void GameUnderX::start_game() {
+    if (game_pid_ > 0 && !game_reaped_) throw std::runtime_error("the game is already running");
+    // Everything the child needs is prepared before the fork.
+    const std::string display_var = "DISPLAY=:" + std::to_string(display_number_);
+    std::vector<std::string> env_text;
+    for (char **e = environ; *e; e++)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env_text.push_back(*e);
+    env_text.push_back(display_var);
+    std::vector<char *> env;
+    for (std::string &s : env_text) env.push_back(s.data());
+    env.push_back(nullptr);
+    const std::string log_path = path_of("game.log");
+    const char *binary = SNAKE_BINARY;
+    char *const argv[] = {const_cast<char *>(binary), nullptr};
+
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (chdir(folder_.c_str()) != 0) _exit(126);
+        const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int null_in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        if (null_in >= 0) dup2(null_in, 0);
+        execve(binary, argv, env.data());
+        _exit(127);
+    }
+    game_pid_ = pid;
+    game_reaped_ = false;
+    game_exit_ = ExitResult{};
+    window_ = None;
+}
+
+bool GameUnderX::start_game_with_window(milliseconds timeout) {
+    start_game();
+    return wait_for_window(timeout);
+}
+
+bool GameUnderX::game_running() {
+    if (game_pid_ <= 0 || game_reaped_) return false;
+    int status = 0;
+    const pid_t r = waitpid(game_pid_, &status, WNOHANG);
+    if (r == 0) return true;
+    game_reaped_ = true;
+    game_exit_.finished = true;
+    if (r == game_pid_) {
+        game_exit_.exited = WIFEXITED(status);
+        game_exit_.status = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+        game_exit_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+    return false;
+}
+
+ExitResult GameUnderX::wait_for_exit(milliseconds timeout) {
+    const auto deadline = clock::now() + timeout;
+    while (game_running()) {
+        if (clock::now() >= deadline) return ExitResult{};
+        pause_for(milliseconds(20));
+    }
+    return game_exit_;
+}
+
+std::vector<pid_t> GameUnderX::game_descendants() const {
+    std::vector<pid_t> out;
+    if (game_pid_ <= 0) return out;
+    const std::vector<ProcessEntry> all = list_processes();
+    std::map<pid_t, pid_t> parent_of;
+    for (const ProcessEntry &p : all) parent_of[p.pid] = p.parent;
+    for (const ProcessEntry &p : all) {
+        pid_t up = p.parent;
+        for (int depth = 0; depth < 64 && up > 1; depth++) {
+            if (up == game_pid_) {
+                out.push_back(p.pid);
+                break;
+            }
+            const auto it = parent_of.find(up);
+            if (it == parent_of.end()) break;
+            up = it->second;
+        }
+    }
+    return out;
+}
+
+void GameUnderX::kill_game() {
+    if (game_pid_ <= 0 || game_reaped_) return;
+    for (pid_t child : game_descendants()) kill(child, SIGKILL);
+    kill(game_pid_, SIGKILL);
+    int status = 0;
+    waitpid(game_pid_, &status, 0);
+    game_reaped_ = true;
+    game_exit_.finished = true;
+    game_exit_.exited = false;
+    game_exit_.signal = SIGKILL;
+}
+
+// ---------------------------------------------------------------- the window
+
+bool GameUnderX::locate_window() {
+    // Depth-first over the whole tree: without a window manager the library
+    // puts its 640x480 window inside a parent of its own.
+    std::vector<Window> pending{root_};
+    while (!pending.empty()) {
+        const Window w = pending.back();
+        pending.pop_back();
+        Window root_back = None, parent = None;
+        Window *children = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(display_, w, &root_back, &parent, &children, &n)) continue;
+        for (unsigned int i = 0; i < n; i++) pending.push_back(children[i]);
+        if (children) XFree(children);
+        if (w == root_) continue;
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(display_, w, &a)) continue;
+        if (a.width != GAME_WIDTH || a.height != GAME_HEIGHT || a.map_state != IsViewable) continue;
+        int ax = 0, ay = 0;
+        Window child = None;
+        if (!XTranslateCoordinates(display_, w, root_, 0, 0, &ax, &ay, &child)) continue;
+        window_ = w;
+        window_x_ = ax;
+        window_y_ = ay;
+        return true;
+    }
+    return false;
+}
+
+bool GameUnderX::wait_for_window(milliseconds timeout) {
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        if (locate_window()) return true;
+        if (clock::now() >= deadline || !game_running()) return false;
+        pause_for(milliseconds(20));
+    }
+}
+
+// ---------------------------------------------------------------- pixels
+
+bool GameUnderX::refresh_position() {
+    // The library first maps its window on its own and then moves it into
+    // its full-screen parent: the position is read again before every use.
+    if (window_ != None) {
+        int ax = 0, ay = 0;
+        Window child = None;
+        XWindowAttributes a;
+        if (XGetWindowAttributes(display_, window_, &a) && a.map_state == IsViewable &&
+            XTranslateCoordinates(display_, window_, root_, 0, 0, &ax, &ay, &child)) {
+            window_x_ = ax;
+            window_y_ = ay;
+            return true;
+        }
+        window_ = None;
+    }
+    return locate_window();
+}
+
+Frame GameUnderX::capture() {
+    if (!refresh_position()) return Frame();
+    XImage *image = XGetImage(display_, root_, window_x_, window_y_, GAME_WIDTH, GAME_HEIGHT,
+                              AllPlanes, ZPixmap);
+    if (!image) {
+        // The window may have been replaced: look for it again next time.
+        window_ = None;
+        return Frame();
+    }
+    const ChannelMask red = channel_of(image->red_mask);
+    const ChannelMask green = channel_of(image->green_mask);
+    const ChannelMask blue = channel_of(image->blue_mask);
+    std::vector<Rgb> pixels(static_cast<size_t>(GAME_WIDTH) * GAME_HEIGHT);
+    const bool fast = image->bits_per_pixel == 32 && image->byte_order == LSBFirst;
+    for (int y = 0; y < GAME_HEIGHT; y++) {
+        const char *row = image->data + static_cast<long>(y) * image->bytes_per_line;
+        for (int x = 0; x < GAME_WIDTH; x++) {
+            unsigned long value;
+            if (fast) {
+                const auto *b = reinterpret_cast<const unsigned char *>(row + x * 4);
+                value = static_cast<unsigned long>(b[0]) | (static_cast<unsigned long>(b[1]) << 8) |
+                        (static_cast<unsigned long>(b[2]) << 16) |
+                        (static_cast<unsigned long>(b[3]) << 24);
+            } else {
+                value = XGetPixel(image, x, y);
+            }
+            pixels[static_cast<size_t>(y) * GAME_WIDTH + static_cast<size_t>(x)] = Rgb{
+                channel_value(value, red), channel_value(value, green), channel_value(value, blue)};
+        }
+    }
+    XDestroyImage(image);
+    return Frame(GAME_WIDTH, GAME_HEIGHT, std::move(pixels));
+}
+
+Rgb GameUnderX::pixel(int x, int y) { return capture().at(x, y); }
+
+bool GameUnderX::wait_until(const std::function<bool(const Frame &)> &condition,
+                            milliseconds timeout, Frame *last, milliseconds poll) {
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        Frame frame = capture();
+        const bool met = !frame.empty() && condition(frame);
+        if (last && !frame.empty()) *last = frame;
+        if (met) return true;
+        if (clock::now() >= deadline) return false;
+        pause_for(poll);
+    }
+}
+
+std::string GameUnderX::screenshot(const std::string &label) {
+    const Frame frame = capture();
+    if (frame.empty()) return "(no screenshot: the game window could not be read)";
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", ++screenshots_);
+    const std::string path =
+        path_of(std::string("screenshot_") + number + "_" + sanitised(label) + ".png");
+    if (!frame.write_png(path)) return "(no screenshot: cannot write " + path + ")";
+    std::cout << "[ e2e      ] screenshot " << path << std::endl;
+    return "screenshot: " + path;
+}
+
+// ---------------------------------------------------------------- the pointer
+
+bool GameUnderX::pointer_at(int x, int y) {
+    if (!refresh_position()) return false;
+    Window root_back = None, child = None;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(display_, root_, &root_back, &child, &rx, &ry, &wx, &wy, &mask))
+        return false;
+    return rx == window_x_ + x && ry == window_y_ + y;
+}
+
+bool GameUnderX::move_pointer(int x, int y, milliseconds timeout) {
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        if (!refresh_position()) return false;
+        XTestFakeMotionEvent(display_, DefaultScreen(display_), window_x_ + x, window_y_ + y,
+                             CurrentTime);
+        sync();
+        // Seen there twice, a little apart: a warp by the library in between
+        // would show as a second position.
+        if (pointer_at(x, y)) {
+            pause_for(milliseconds(30));
+            if (pointer_at(x, y)) return true;
+        }
+        if (clock::now() >= deadline) return false;
+        pause_for(milliseconds(30));
+    }
+}
+
+bool GameUnderX::park_pointer() { return move_pointer(PARK_X, PARK_Y); }
+
+void GameUnderX::press_button() {
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    sync();
+}
+
+void GameUnderX::release_button() {
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    sync();
+}
+
+bool GameUnderX::click_until(int x, int y, const std::function<bool(const Frame &)> &done,
+                             milliseconds timeout, bool done_when_ended) {
+    if (!move_pointer(x, y)) return false;
+    if (!pointer_at(x, y)) return false;
+    press_button();
+    const auto deadline = clock::now() + timeout;
+    bool met = false;
+    while (!met) {
+        if (done_when_ended && !game_running()) {
+            met = true;
+            break;
+        }
+        const Frame frame = capture();
+        if (!frame.empty() && done(frame)) {
+            met = true;
+            break;
+        }
+        if (clock::now() >= deadline) break;
+        pause_for(milliseconds(10));
+    }
+    release_button();
+    return met;
+}
+
+// ---------------------------------------------------------------- the keyboard
+
+void GameUnderX::press_key(unsigned long keysym) {
+    refresh_position();
+    Window root_back = None, child = None;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    XQueryPointer(display_, root_, &root_back, &child, &rx, &ry, &wx, &wy, &mask);
+    const bool inside = rx >= window_x_ && rx < window_x_ + GAME_WIDTH && ry >= window_y_ &&
+                        ry < window_y_ + GAME_HEIGHT;
+    if (!inside) park_pointer();
+    const KeyCode code = XKeysymToKeycode(display_, static_cast<KeySym>(keysym));
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    sync();
+}
+
+void GameUnderX::release_key(unsigned long keysym) {
+    const KeyCode code = XKeysymToKeycode(display_, static_cast<KeySym>(keysym));
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    sync();
+}
+
+void GameUnderX::hold_key(unsigned long keysym, milliseconds how_long) {
+    press_key(keysym);
+    pause_for(how_long);
+    release_key(keysym);
+}
+
+bool GameUnderX::key_until(unsigned long keysym, const std::function<bool(const Frame &)> &done,
+                           milliseconds timeout) {
+    press_key(keysym);
+    const bool met = wait_until(done, timeout);
+    release_key(keysym);
+    return met;
+}
+
+// ---------------------------------------------------------------- message boxes
+
+std::optional<MessageBox> GameUnderX::find_message() {
+    const std::vector<pid_t> descendants = game_descendants();
+    for (const ProcessEntry &p : list_processes()) {
+        if (p.name != "xmessage") continue;
+        bool ours = false;
+        for (pid_t d : descendants) ours = ours || d == p.pid;
+        if (!ours) continue;
+        const std::vector<std::string> args = command_line_of(p.pid);
+        if (args.size() < 2) continue;
+        // The message is xmessage's last argument, after its options.
+        return MessageBox{p.pid, args.back()};
+    }
+    return std::nullopt;
+}
+
+std::optional<MessageBox> GameUnderX::wait_for_message(milliseconds timeout) {
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        if (std::optional<MessageBox> box = find_message()) return box;
+        if (clock::now() >= deadline || !game_running()) return std::nullopt;
+        pause_for(milliseconds(20));
+    }
+}
+
+bool GameUnderX::message_window_shown() {
+    Window root_back = None, parent = None;
+    Window *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display_, root_, &root_back, &parent, &children, &n)) return false;
+    bool shown = false;
+    for (unsigned int i = 0; i < n && !shown; i++) {
+        XClassHint hint{nullptr, nullptr};
+        if (!XGetClassHint(display_, children[i], &hint)) continue;
+        const bool is_message = (hint.res_name && std::strcmp(hint.res_name, "xmessage") == 0) ||
+                                (hint.res_class && std::strcmp(hint.res_class, "Xmessage") == 0);
+        if (hint.res_name) XFree(hint.res_name);
+        if (hint.res_class) XFree(hint.res_class);
+        XWindowAttributes a;
+        if (is_message && XGetWindowAttributes(display_, children[i], &a) &&
+            a.map_state == IsViewable)
+            shown = true;
+    }
+    if (children) XFree(children);
+    return shown;
+}
+
+bool GameUnderX::wait_for_message_window(milliseconds timeout) {
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        if (message_window_shown()) return true;
+        if (clock::now() >= deadline) return false;
+        pause_for(milliseconds(20));
+    }
+}
+
+void GameUnderX::dismiss_message(const MessageBox &box) {
+    kill(box.pid, SIGTERM);
+    for (int i = 0; i < 250 && process_alive(box.pid); i++) pause_for(milliseconds(20));
+}
+
+}  // namespace e2e

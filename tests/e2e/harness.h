@@ -1,0 +1,225 @@
+// The real game binary on a virtual X server of its own, driven by synthetic
+// X input events (XTest) and watched through the pixels of its window.
+//
+// Every GameUnderX starts its own Xvfb, so tests can run in parallel, and a
+// fresh working folder in which the game finds (or misses) snake.dat and
+// keeps scores.txt. The folder is removed when the test passes and kept,
+// with a screenshot and the game's log, when it fails.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Xlib's own headers define macros (None, Bool, Status...) that clash with
+// GoogleTest's; only the harness's source file includes them.
+typedef struct _XDisplay Display;
+
+namespace e2e {
+
+using milliseconds = std::chrono::milliseconds;
+
+// An 8-bit-per-channel colour as the X screen shows it, or as the game
+// passes it to makecol.
+struct Rgb {
+    int r;
+    int g;
+    int b;
+};
+
+// The colours the game draws with, as it passes them to makecol.
+namespace colour {
+constexpr Rgb BLACK{0, 0, 0};
+constexpr Rgb GREEN{0, 255, 0};
+constexpr Rgb BLUE{0, 0, 255};
+constexpr Rgb RED{255, 0, 0};
+constexpr Rgb YELLOW{255, 255, 0};
+constexpr Rgb MAGENTA{255, 0, 255};
+constexpr Rgb DARK_RED{96, 0, 0};
+constexpr Rgb OLIVE{96, 128, 0};
+}  // namespace colour
+
+// The game draws at 16 bits per pixel (5 bits of red and blue, 6 of green);
+// the 24-bit X screen shows each channel with its low bits lost, so colours
+// are compared with a tolerance on every channel.
+constexpr int COLOUR_TOLERANCE = 8;
+bool looks_like(Rgb pixel, Rgb wanted, int tolerance = COLOUR_TOLERANCE);
+bool is_black(Rgb pixel);
+std::string to_string(Rgb pixel);
+
+// Size of the game's window.
+constexpr int GAME_WIDTH = 640;
+constexpr int GAME_HEIGHT = 480;
+
+// One picture of the game window, addressed in game coordinates.
+class Frame {
+public:
+    Frame() = default;
+    Frame(int width, int height, std::vector<Rgb> pixels);
+
+    bool empty() const { return pixels_.empty(); }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Black outside the picture.
+    Rgb at(int x, int y) const;
+    bool is(int x, int y, Rgb wanted) const { return looks_like(at(x, y), wanted); }
+
+    // Counts inside the rectangle (x0, y0)-(x1, y1), both corners included.
+    int count(int x0, int y0, int x1, int y1, Rgb wanted) const;
+    int count_not_black(int x0, int y0, int x1, int y1) const;
+    // True when both pictures hold the same pixels inside the rectangle.
+    bool same_area(const Frame &other, int x0, int y0, int x1, int y1) const;
+
+    // An uncompressed PNG: any viewer shows it, and writing it needs no
+    // image library or conversion tool.
+    bool write_png(const std::string &path) const;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<Rgb> pixels_;
+};
+
+// How a waited-for process ended.
+struct ExitResult {
+    bool finished = false;  // false: still running when the wait ran out
+    bool exited = false;    // ended through exit() or by returning from main
+    int status = 0;         // the exit status, when exited
+    int signal = 0;         // the signal that ended it, when not exited
+};
+std::string to_string(const ExitResult &result);
+
+// A message box the library shows through the `xmessage` program.
+struct MessageBox {
+    pid_t pid = 0;
+    std::string text;  // the message as passed on xmessage's command line
+};
+
+// A spot of the window that no screen reads: left of every button and
+// text, below the field and above the bottom status row, so the pointer's
+// picture, which the menu draws into its frames, covers nothing checked.
+constexpr int PARK_X = 4;
+constexpr int PARK_Y = 440;
+
+class GameUnderX {
+public:
+    // Starts the X server and makes the working folder; the game itself is
+    // started by start_game, so that the test can prepare the folder first.
+    // `name` names the folder; by default the running test's name.
+    explicit GameUnderX(const std::string &name = "");
+    ~GameUnderX();
+    GameUnderX(const GameUnderX &) = delete;
+    GameUnderX &operator=(const GameUnderX &) = delete;
+
+    // ---- the working folder ----
+    const std::string &folder() const { return folder_; }
+    std::string path_of(const std::string &file_name) const;
+    // Copies the built snake.dat into the folder.
+    void install_datafile();
+    void write_file(const std::string &file_name, const std::string &content);
+    bool file_exists(const std::string &file_name) const;
+    // The whole content of a file of the folder; nullopt when it is missing.
+    std::optional<std::string> read_file(const std::string &file_name) const;
+    // What the game wrote on its standard output and error.
+    std::string game_log() const;
+
+    // ---- the game process ----
+    // Starts the game binary in the folder, on this X server.
+    void start_game();
+    // Starts the game and waits for its window: the usual beginning.
+    bool start_game_with_window(milliseconds timeout = milliseconds(20000));
+    pid_t game_pid() const { return game_pid_; }
+    bool game_running();
+    // Waits for the game to end; `finished` is false when it has not.
+    ExitResult wait_for_exit(milliseconds timeout);
+    // Ends a game still running (SIGKILL) and whatever it started.
+    void kill_game();
+
+    // ---- the window ----
+    // Polls until the game's 640x480 window is mapped, and notes where it
+    // lies on the screen.
+    bool wait_for_window(milliseconds timeout = milliseconds(20000));
+    bool has_window() const { return window_ != 0; }
+    int window_left() const { return window_x_; }
+    int window_top() const { return window_y_; }
+
+    // ---- pixels ----
+    // A picture of the whole game window; empty when it cannot be read.
+    Frame capture();
+    Rgb pixel(int x, int y);
+    // Captures every ~`poll` until `condition` holds or `timeout` passes.
+    // The last picture taken is kept in `last`, when given.
+    bool wait_until(const std::function<bool(const Frame &)> &condition, milliseconds timeout,
+                    Frame *last = nullptr, milliseconds poll = milliseconds(20));
+    // Writes a PNG of the game window into the folder and returns a line
+    // naming it, to stream into a failure message.
+    std::string screenshot(const std::string &label);
+
+    // ---- the pointer ----
+    // Moves the pointer to game coordinates and waits until the X server
+    // reports it there (the library warps the pointer while it starts, so a
+    // move may be lost and is repeated until it sticks).
+    bool move_pointer(int x, int y, milliseconds timeout = milliseconds(5000));
+    bool pointer_at(int x, int y);
+    // Moves the pointer to PARK_X, PARK_Y (see below).
+    bool park_pointer();
+    // The left button; the pointer must already be where the click is meant.
+    void press_button();
+    void release_button();
+    // Moves the pointer (verified), presses the left button, holds it until
+    // `done` holds for a picture of the window (or the game ends, when
+    // `done_when_ended` is set), and releases it.
+    bool click_until(int x, int y, const std::function<bool(const Frame &)> &done,
+                     milliseconds timeout, bool done_when_ended = false);
+
+    // ---- the keyboard ----
+    // Without a window manager the keyboard focus follows the pointer, so
+    // the pointer is parked over the window first when it is elsewhere.
+    void press_key(unsigned long keysym);
+    void release_key(unsigned long keysym);
+    void hold_key(unsigned long keysym, milliseconds how_long);
+    // Presses a key, holds it until `done` holds, and releases it.
+    bool key_until(unsigned long keysym, const std::function<bool(const Frame &)> &done,
+                   milliseconds timeout);
+
+    // ---- library message boxes ----
+    // The xmessage program started by the game (or by a process it started).
+    std::optional<MessageBox> find_message();
+    std::optional<MessageBox> wait_for_message(milliseconds timeout);
+    // True when a top-level window of the xmessage program is on the screen.
+    bool message_window_shown();
+    bool wait_for_message_window(milliseconds timeout);
+    // Ends the message box program; the game then goes on.
+    void dismiss_message(const MessageBox &box);
+
+    Display *display() const { return display_; }
+    int display_number() const { return display_number_; }
+
+private:
+    void start_x_server();
+    void stop_x_server();
+    bool locate_window();
+    bool refresh_position();
+    void sync();
+    std::vector<pid_t> game_descendants() const;
+
+    std::string folder_;
+    pid_t xvfb_pid_ = 0;
+    int display_number_ = -1;
+    Display *display_ = nullptr;
+    unsigned long root_ = 0;  // X window ids
+    pid_t game_pid_ = 0;
+    bool game_reaped_ = false;
+    ExitResult game_exit_;
+    unsigned long window_ = 0;
+    int window_x_ = 0;
+    int window_y_ = 0;
+    int screenshots_ = 0;
+};
+
+}  // namespace e2e
