@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils libx11-dev libxtst-dev
   clang libclang-rt-dev
   valgrind
+  desktop-file-utils pngcheck
 )
 
 missing=()

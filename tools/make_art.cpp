@@ -591,11 +591,15 @@ BITMAP *draw_credits_background() {
     return bmp;
 }
 
-BITMAP *draw_icon() {
-    BITMAP *bmp = new_sprite(48, 48);
-    paint_all(bmp, [](double x, double y, Rgb &c) {
-        double d = box_distance(x, y, 1, 1, 47, 47, 9);
-        c = mix(rgb(40, 120, 110), rgb(8, 40, 40), clamp01(std::hypot(x - 18, y - 16) / 34));
+// The icon is laid out on a 48x48 grid and drawn at `size` pixels square:
+// the desktop wants it in several sizes, each drawn sharp rather than scaled.
+BITMAP *draw_icon(int size) {
+    const double k = size / 48.0;
+    BITMAP *bmp = new_sprite(size, size);
+    paint_all(bmp, [k](double x, double y, Rgb &c) {
+        double u = x / k, v = y / k;
+        double d = box_distance(u, v, 1, 1, 47, 47, 9);
+        c = mix(rgb(40, 120, 110), rgb(8, 40, 40), clamp01(std::hypot(u - 18, v - 16) / 34));
         if (d > -2)
             c = rgb(5, 20, 20);
         return d < 0;
@@ -603,12 +607,12 @@ BITMAP *draw_icon() {
     // coiled from the tail in the middle, the head on top looking at the apple
     std::vector<Pt> spiral;
     const double TURNS = 1.45, END = 3.5 * PI;
-    for (double a = END - TURNS * 2 * PI; a <= END; a += 0.02) {
+    for (double a = END - TURNS * 2 * PI; a <= END; a += 0.02 / k) {
         double r = 2.5 + 11.5 * (1.0 - (END - a) / (TURNS * 2 * PI));
-        spiral.push_back({19 + r * std::cos(a), 29 + r * std::sin(a)});
+        spiral.push_back({k * (19 + r * std::cos(a)), k * (29 + r * std::sin(a))});
     }
-    draw_snake(bmp, spiral, 1.8, 3.8, GREEN_SNAKE);
-    draw_apple(bmp, 37, 14, 7.5, BIG_APPLE);
+    draw_snake(bmp, spiral, 1.8 * k, 3.8 * k, GREEN_SNAKE);
+    draw_apple(bmp, 37 * k, 14 * k, 7.5 * k, BIG_APPLE);
     return bmp;
 }
 
@@ -665,6 +669,108 @@ bool write_click(const std::string &path) {
     return std::fclose(f) == 0;
 }
 
+// ---------------------------------------------------------------- PNG
+
+// Desktops take their icons as PNG, which the library cannot write. A plain
+// encoder is enough: 8-bit RGBA rows, unfiltered, in a zlib stream of stored
+// (uncompressed) deflate blocks. The mask colour becomes fully transparent.
+
+void put_be(std::vector<uint8_t> &out, uint32_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; i--)
+        out.push_back(static_cast<uint8_t>((value >> (8 * i)) & 0xFF));
+}
+
+uint32_t crc32_of(const uint8_t *bytes, size_t count) {
+    static uint32_t table[256];
+    static bool ready = false;
+    if (!ready) {
+        for (uint32_t n = 0; n < 256; n++) {
+            uint32_t c = n;
+            for (int bit = 0; bit < 8; bit++)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+        ready = true;
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < count; i++)
+        crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+uint32_t adler32_of(const std::vector<uint8_t> &bytes) {
+    const uint32_t MOD = 65521;
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : bytes) {
+        a = (a + byte) % MOD;
+        b = (b + a) % MOD;
+    }
+    return (b << 16) | a;
+}
+
+// A chunk is its length, its type, its data, and the CRC of type and data.
+void put_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &data) {
+    put_be(out, static_cast<uint32_t>(data.size()), 4);
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put_be(out, crc32_of(out.data() + start, out.size() - start), 4);
+}
+
+std::vector<uint8_t> png_of(BITMAP *bmp) {
+    std::vector<uint8_t> raw;  // each row: filter type 0, then R G B A per pixel
+    for (int y = 0; y < bmp->h; y++) {
+        raw.push_back(0);
+        for (int x = 0; x < bmp->w; x++) {
+            int c = getpixel(bmp, x, y);
+            bool clear = c == bitmap_mask_color(bmp);
+            raw.push_back(static_cast<uint8_t>(clear ? 0 : getr(c)));
+            raw.push_back(static_cast<uint8_t>(clear ? 0 : getg(c)));
+            raw.push_back(static_cast<uint8_t>(clear ? 0 : getb(c)));
+            raw.push_back(static_cast<uint8_t>(clear ? 0 : 255));
+        }
+    }
+    std::vector<uint8_t> zlib = {0x78, 0x01};  // deflate, 32K window, no dictionary
+    const size_t BLOCK = 65535;
+    size_t done = 0;
+    do {
+        size_t count = std::min(BLOCK, raw.size() - done);
+        bool last = done + count == raw.size();
+        zlib.push_back(last ? 1 : 0);  // BFINAL, and BTYPE 00: stored
+        const uint32_t len = static_cast<uint32_t>(count);
+        for (uint32_t half : {len, ~len & 0xFFFFu}) {  // LEN then NLEN, low byte first
+            zlib.push_back(static_cast<uint8_t>(half & 0xFF));
+            zlib.push_back(static_cast<uint8_t>((half >> 8) & 0xFF));
+        }
+        zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(done),
+                    raw.begin() + static_cast<std::ptrdiff_t>(done + count));
+        done += count;
+    } while (done < raw.size());
+    put_be(zlib, adler32_of(raw), 4);
+
+    std::vector<uint8_t> header;
+    put_be(header, static_cast<uint32_t>(bmp->w), 4);
+    put_be(header, static_cast<uint32_t>(bmp->h), 4);
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter choice, not interlaced
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    put_chunk(out, "IHDR", header);
+    put_chunk(out, "IDAT", zlib);
+    put_chunk(out, "IEND", {});
+    return out;
+}
+
+bool save_png(const std::string &dir, const std::string &name, BITMAP *bmp) {
+    const std::string path = dir + "/" + name;
+    const std::vector<uint8_t> bytes = png_of(bmp);
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0)
+        ok = false;
+    if (!ok)
+        std::fprintf(stderr, "make_art: could not write %s\n", path.c_str());
+    return ok;
+}
+
 bool save_picture(const std::string &dir, const char *name, BITMAP *bmp) {
     bool ok = save_bitmap((dir + "/" + name).c_str(), bmp, nullptr) == 0;
     if (!ok)
@@ -700,7 +806,16 @@ int main(int argc, char **argv) {
     ok &= save_picture(dir, "menu_title.bmp", draw_title());
     ok &= save_picture(dir, "button_options.bmp", draw_button("OPTIONS", ICON_GEAR, rgb(80, 200, 255), rgb(20, 60, 160)));
     ok &= save_picture(dir, "button_quit.bmp", draw_button("QUITTER", ICON_CROSS, rgb(255, 140, 70), rgb(170, 20, 20)));
-    ok &= save_picture(dir, "icon.bmp", draw_icon());
+    // The desktop icon, in the sizes the desktop's icon theme looks for; the
+    // 48x48 one is also the datafile's entry.
+    for (int size : {48, 64, 128, 256}) {
+        BITMAP *icon = draw_icon(size);
+        ok &= save_png(dir, "icon_" + std::to_string(size) + ".png", icon);
+        if (size == 48)
+            ok &= save_picture(dir, "icon.bmp", icon);
+        else
+            destroy_bitmap(icon);
+    }
     ok &= save_picture(dir, "options_background.bmp", draw_options_background());
     ok &= save_picture(dir, "arrow_right.bmp", draw_arrow(true));
     ok &= save_picture(dir, "arrow_left.bmp", draw_arrow(false));
