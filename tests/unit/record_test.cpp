@@ -450,8 +450,10 @@ TEST_F(RecordTest, ReadOnlyFileIsLoadedButNeverRewritten) {
     EXPECT_EQ(folder_entries("."), std::vector<std::string>{"scores.txt"});
 }
 
-TEST_F(RecordTest, ReadOnlyFolderIsNeverWritten) {
-    write_file(RECORD_FILE_NAME, "500");
+// A folder the player may not add to: the record file they may write still
+// takes the new record, and nothing else appears beside it.
+TEST_F(RecordTest, WritableFileInAReadOnlyFolderTakesTheNewRecord) {
+    write_file(RECORD_FILE_NAME, "500\n\n");
     ASSERT_TRUE(hand_to_player(".") && hand_to_player(RECORD_FILE_NAME))
         << "cannot hand the folder to uid " << PLAYER_UID;
     ASSERT_EQ(chmod(".", 0555), 0);
@@ -460,17 +462,32 @@ TEST_F(RecordTest, ReadOnlyFolderIsNeverWritten) {
         load_record();
         p1_score = 990;
         save_record();
-        // With no record file at all, nothing may be created either.
-        unlink(RECORD_FILE_NAME);
-        save_record();
+        load_record();
     });
     if (!run.became_player) {
         GTEST_SKIP() << "cannot switch to uid " << PLAYER_UID << " here";
     }
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.record_after, 500u);
-    EXPECT_EQ(read_file(RECORD_FILE_NAME), "500");
+    EXPECT_EQ(run.record_after, 990u);
+    EXPECT_EQ(read_file(RECORD_FILE_NAME), "990");
     EXPECT_EQ(folder_entries("."), std::vector<std::string>{"scores.txt"});
+}
+
+TEST_F(RecordTest, ReadOnlyFolderWithoutARecordFileGetsNone) {
+    ASSERT_TRUE(hand_to_player(".")) << "cannot hand the folder to uid " << PLAYER_UID;
+    ASSERT_EQ(chmod(".", 0555), 0);
+    const PlayerRun run = run_as_player([] {
+        record = SENTINEL;
+        p1_score = 990;
+        save_record();
+        load_record();
+    });
+    if (!run.became_player) {
+        GTEST_SKIP() << "cannot switch to uid " << PLAYER_UID << " here";
+    }
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.record_after, SENTINEL);
+    EXPECT_TRUE(folder_entries(".").empty());
 }
 
 TEST_F(RecordTest, FolderNamedLikeTheRecordFile) {
