@@ -16,6 +16,8 @@ bool datafile_complete(const DATAFILE *data) {
 }
 
 DATAFILE *load_game_datafile(const char *path) {
+    // The library's loader crashes on a damaged file: it only gets sound ones.
+    if (!datafile_file_sound(path)) return nullptr;
     DATAFILE *data = load_datafile(path);
     if (data && !datafile_complete(data)) {
         unload_datafile(data);

@@ -3,6 +3,9 @@
 
 #include <allegro.h>
 
+#include <cstddef>
+#include <vector>
+
 // Entries are addressed by index; the screens never look them up by name.
 enum {
     IMG_APPLE_0 = 0,
@@ -32,8 +35,23 @@ extern const char *const DATAFILE_NAME;
 // a picture at 0-10 and 12-15, a sample at 16. Entry 11 may hold anything.
 bool datafile_complete(const DATAFILE *data);
 
-// Loads the datafile at `path` when it holds every entry the screens read;
-// otherwise frees what was loaded and returns NULL.
+// True when the bytes are a whole datafile the library's loader can read
+// safely: a known magic, the packed form unpacking completely, and every
+// object header, property and size within the bytes, each picture and sample
+// holding exactly the data its header announces. Fonts, tunes and run-length
+// or compiled sprites are refused, as is anything over 64 MiB.
+bool datafile_bytes_sound(const unsigned char *bytes, size_t size);
+// The same check on the file at `path`; false when it cannot be read, or is
+// not a regular file.
+bool datafile_file_sound(const char *path);
+// Unpacks a stream packed by the library's LZSS into `out`, to its end and as
+// the library's reader does. False when it would unpack to more than `limit`
+// bytes, or when the library's reader could see it otherwise: a copy from the
+// ring before anything was written there, or a stream that stops inside an item.
+bool unpack_lzss(const unsigned char *in, size_t size, size_t limit, std::vector<unsigned char> *out);
+
+// Loads the datafile at `path` when its structure is sound and it holds every
+// entry the screens read; otherwise frees what was loaded and returns NULL.
 DATAFILE *load_game_datafile(const char *path);
 
 // Entry `index` of the loaded game datafile, as a picture or a sample.
