@@ -40,11 +40,11 @@ void mark_cell(uint32_t cx, uint32_t cy) {
 void mark_square(uint32_t sx, uint32_t sy) {
     if (sx >= GRID_W * CELL || sy >= GRID_H * CELL) return;  // can touch no apple
     const uint32_t cx = sx / CELL, cy = sy / CELL;
-    const uint32_t cx2 = cx + (sx % CELL != 0), cy2 = cy + (sy % CELL != 0);
     mark_cell(cx, cy);
-    mark_cell(cx2, cy);
-    mark_cell(cx, cy2);
-    mark_cell(cx2, cy2);
+    if (sx % CELL == 0 && sy % CELL == 0) return;
+    mark_cell(cx + 1, cy);
+    mark_cell(cx, cy + 1);
+    mark_cell(cx + 1, cy + 1);
 }
 
 void mark_snake(const Snake &snake) {

@@ -13,5 +13,6 @@ extern int32_t new_record_flag;
 // Examines one snake: the apple, then its own body and the border, then
 // (two snakes in play) the two snakes against each other.
 void check_snake(Snake &snake);
-// Compares every drawn segment of one snake with every drawn segment of the other.
+// Ends the game when a drawn segment of one snake lies on a drawn segment of
+// the other; its cost grows with the sum of the lengths, not their product.
 void check_snakes_cross();
