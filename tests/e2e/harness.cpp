@@ -7,6 +7,7 @@
 #include <X11/extensions/XTest.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -445,6 +446,16 @@ std::string GameUnderX::game_log() const { return read_file("game.log").value_or
 
 // ---------------------------------------------------------------- the game
 
+std::string GameUnderX::game_folder() const {
+    return game_folder_.empty() ? folder_ : path_of(game_folder_);
+}
+
+void GameUnderX::set_game_user(uid_t uid, gid_t gid) {
+    as_other_user_ = true;
+    game_uid_ = uid;
+    game_gid_ = gid;
+}
+
 void GameUnderX::start_game() {
     if (game_pid_ > 0 && !game_reaped_) throw std::runtime_error("the game is already running");
     // Everything the child needs is prepared before the fork.
@@ -457,13 +468,20 @@ void GameUnderX::start_game() {
     for (std::string &s : env_text) env.push_back(s.data());
     env.push_back(nullptr);
     const std::string log_path = path_of("game.log");
-    const char *binary = SNAKE_BINARY;
-    char *const argv[] = {const_cast<char *>(binary), nullptr};
+    const std::string work_folder = game_folder();
+    std::vector<std::string> arg_text = wrapper_;
+    arg_text.push_back(SNAKE_BINARY);
+    std::vector<char *> argv;
+    for (std::string &s : arg_text) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    const bool drop = as_other_user_;
+    const uid_t uid = game_uid_;
+    const gid_t gid = game_gid_;
 
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        if (chdir(folder_.c_str()) != 0) _exit(126);
+        // The log is opened while still privileged: it lies in the test's folder.
         const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         const int null_in = open("/dev/null", O_RDONLY | O_CLOEXEC);
         if (log >= 0) {
@@ -471,7 +489,16 @@ void GameUnderX::start_game() {
             dup2(log, 2);
         }
         if (null_in >= 0) dup2(null_in, 0);
-        execve(binary, argv, env.data());
+        // The group first: once the user has changed, it may not be changed.
+        if (drop && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
+            static const char failed[] = "e2e: cannot change to the game's user\n";
+            const ssize_t ignored = write(2, failed, sizeof failed - 1);
+            (void)ignored;
+            _exit(125);
+        }
+        // Entered as the game's user, so that a folder it may not enter fails here.
+        if (chdir(work_folder.c_str()) != 0) _exit(126);
+        execvpe(argv[0], argv.data(), env.data());
         _exit(127);
     }
     game_pid_ = pid;

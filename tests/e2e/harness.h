@@ -128,8 +128,20 @@ public:
     // What the game wrote on its standard output and error.
     std::string game_log() const;
 
+    // ---- how the game is started (set before start_game) ----
+    // The folder the game runs in, relative to folder(); empty (the default)
+    // is folder() itself. The game's log stays in folder() all the same.
+    void set_game_folder(const std::string &relative) { game_folder_ = relative; }
+    std::string game_folder() const;
+    // Runs the game as another user and group. Tests run as root, whom file
+    // permissions do not stop: a player's lack of rights needs another user.
+    void set_game_user(uid_t uid, gid_t gid);
+    // Runs the game through a program that executes it in the same process,
+    // such as valgrind with its options; the game's path comes after them.
+    void set_game_wrapper(const std::vector<std::string> &wrapper) { wrapper_ = wrapper; }
+
     // ---- the game process ----
-    // Starts the game binary in the folder, on this X server.
+    // Starts the game binary in the game folder, on this X server.
     void start_game();
     // Starts the game and waits for its window: the usual beginning.
     bool start_game_with_window(milliseconds timeout = milliseconds(20000));
@@ -209,6 +221,11 @@ private:
     std::vector<pid_t> game_descendants() const;
 
     std::string folder_;
+    std::string game_folder_;
+    bool as_other_user_ = false;
+    uid_t game_uid_ = 0;
+    gid_t game_gid_ = 0;
+    std::vector<std::string> wrapper_;
     pid_t xvfb_pid_ = 0;
     int display_number_ = -1;
     Display *display_ = nullptr;

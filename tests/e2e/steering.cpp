@@ -77,6 +77,54 @@ std::optional<int> lattice_target(int corner, int lo, int hi, const std::set<int
     return best;
 }
 
+bool next_to(Point a, Point b) {
+    const int dx = std::abs(a.x - b.x), dy = std::abs(a.y - b.y);
+    return (dx == 10 && dy == 0) || (dx == 0 && dy == 10);
+}
+
+// The head of a snake of several squares: from the head last known, along
+// the squares that have appeared since the picture before, to the last of
+// them. When the pictures missed more steps than the snake is long, that
+// way is broken: the head is then the new end of the snake farthest from
+// where the head was.
+Point head_after(const std::vector<Point> &before, const std::vector<Point> &now,
+                 std::optional<Point> last_head) {
+    std::vector<Point> added;
+    for (const Point &p : now)
+        if (std::find(before.begin(), before.end(), p) == before.end()) added.push_back(p);
+    if (added.empty()) return last_head ? *last_head : now.front();
+    if (last_head) {
+        Point head = *last_head;
+        std::vector<Point> left = added;
+        for (bool found = true; found && !left.empty();) {
+            found = false;
+            for (auto it = left.begin(); it != left.end(); ++it) {
+                if (next_to(*it, head)) {
+                    head = *it;
+                    left.erase(it);
+                    found = true;
+                    break;
+                }
+            }
+        }
+        if (head != *last_head) return head;
+    }
+    std::vector<Point> ends;
+    for (const Point &p : added) {
+        int neighbours = 0;
+        for (const Point &q : now) neighbours += next_to(p, q) ? 1 : 0;
+        if (neighbours <= 1) ends.push_back(p);
+    }
+    const std::vector<Point> &candidates = ends.empty() ? added : ends;
+    const Point from = last_head ? *last_head : now.front();
+    Point head = candidates.front();
+    for (const Point &p : candidates) {
+        const int d = std::abs(p.x - from.x) + std::abs(p.y - from.y);
+        if (d > std::abs(head.x - from.x) + std::abs(head.y - from.y)) head = p;
+    }
+    return head;
+}
+
 void note(std::deque<std::string> &trace, const std::string &line) {
     trace.push_back(line);
     if (trace.size() > 60) trace.pop_front();
@@ -164,12 +212,14 @@ std::vector<Point> find_squares(const Frame &frame, Rgb snake_colour, int step) 
     return squares;
 }
 
-std::optional<Patch> find_apple(const Frame &frame, const std::vector<Point> &squares) {
+std::optional<Patch> find_apple(const Frame &frame, const std::vector<Point> &squares,
+                                std::optional<Rgb> not_apple) {
     const int w = INSIDE_RIGHT - INSIDE_LEFT + 1, h = INSIDE_BOTTOM - INSIDE_TOP + 1;
     std::vector<char> candidate(static_cast<size_t>(w * h), 0);
     for (int y = INSIDE_TOP; y <= INSIDE_BOTTOM; y++) {
         for (int x = INSIDE_LEFT; x <= INSIDE_RIGHT; x++) {
             if (is_black(frame.at(x, y)) || inside_any_square(squares, x, y)) continue;
+            if (not_apple && frame.is(x, y, *not_apple)) continue;
             candidate[static_cast<size_t>((y - INSIDE_TOP) * w + (x - INSIDE_LEFT))] = 1;
         }
     }
@@ -214,12 +264,15 @@ std::optional<Patch> find_apple(const Frame &frame, const std::vector<Point> &sq
 
 Point apple_corner(const Patch &apple) { return {apple.left - 1, apple.top}; }
 
-Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout) {
+Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
+                     std::optional<Rgb> other_snake) {
     Chase chase;
     std::deque<std::string> trace;
     const auto deadline = clock::now() + timeout;
 
     std::optional<Point> last_head;
+    std::optional<size_t> start_length;  // the snake's squares when the chase began
+    std::vector<Point> previous;         // its squares in the last picture read
     std::optional<Patch> apple;          // as first seen: the one being chased
     std::optional<Point> target;         // the lattice point to pass through
     std::set<int> refused_x, refused_y;  // targets reached without eating
@@ -258,20 +311,39 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout) {
         }
         if (game_over_shown(frame)) return finish(false, "the end-of-game screen came up");
         const std::vector<Point> squares = find_squares(frame, snake_colour);
-        if (squares.size() >= 2) {
+        if (squares.empty()) {
+            std::this_thread::sleep_for(POLL);
+            continue;
+        }
+        if (!start_length) {
+            start_length = squares.size();
+            if (squares.size() > 1) {
+                // A longer snake is moving: its head and heading are read
+                // from one of its steps, and followed from there on.
+                const auto left = std::chrono::duration_cast<milliseconds>(deadline - clock::now());
+                const std::optional<Motion> motion = watch_one_step(game, snake_colour, left);
+                if (!motion) return finish(false, "no step of the snake seen");
+                start_length = motion->squares.size();
+                last_head = motion->head;
+                chase.heading = motion->heading;
+                previous = motion->squares;
+                note(trace, "a snake of " + std::to_string(*start_length) + " squares, head " +
+                                where(motion->head) + " going " + name_of(motion->heading));
+                continue;
+            }
+        }
+        if (squares.size() > *start_length) {
             // Grown: the head is the square that is not where the head was.
             for (const Point &s : squares)
                 if (last_head && step_from(*last_head, chase.heading) == s) last_head = s;
             return finish(true,
                           "the snake has grown to " + std::to_string(squares.size()) + " squares");
         }
-        if (squares.empty()) {
-            std::this_thread::sleep_for(POLL);
-            continue;
-        }
-        const Point head = squares.front();
+        const Point head = squares.size() == 1 ? squares.front()
+                                               : head_after(previous, squares, last_head);
+        previous = squares;
 
-        const std::optional<Patch> seen = find_apple(frame, squares);
+        const std::optional<Patch> seen = find_apple(frame, squares, other_snake);
         if (!seen) {
             std::this_thread::sleep_for(POLL);
             continue;

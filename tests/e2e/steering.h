@@ -47,7 +47,9 @@ struct Patch {
     int bottom;
     int pixels;
 };
-std::optional<Patch> find_apple(const Frame &frame, const std::vector<Point> &squares);
+// Pixels of `not_apple` (another snake's colour), when given, are left out.
+std::optional<Patch> find_apple(const Frame &frame, const std::vector<Point> &squares,
+                                std::optional<Rgb> not_apple = std::nullopt);
 // Where the apple's picture has its top-left corner, the point that eating
 // is measured from: the pictures leave their first column transparent.
 Point apple_corner(const Patch &apple);
@@ -60,11 +62,17 @@ struct Chase {
     std::string trace;  // the decisions taken, for failure messages
 };
 
-// Steers player 1's snake (of length 1) to the apple with the arrow keys,
-// reading head and apple from the window before every step. Ends when the
-// snake has grown or the apple has moved away (eaten), when the game ends,
-// or when the time is up.
-Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout);
+// Steers player 1's snake to the apple with the arrow keys, reading head
+// and apple from the window before every step. Ends when the snake has
+// grown or the apple has moved away (eaten), when the game ends, or when
+// the time is up. A snake of one square may stand still; a longer one must
+// be moving, as it always is during a game: its head is found from a step
+// it makes. The steering keeps clear of the walls, not of the snake's own
+// body, which a snake of a few squares does not meet on its way. With two
+// snakes in play, `other_snake` is the other one's colour: its pixels are
+// not taken for the apple, but the other snake is not avoided.
+Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
+                     std::optional<Rgb> other_snake = std::nullopt);
 
 // One step of a moving snake, watched in the window: its head, heading,
 // squares and the picture they were read from.
