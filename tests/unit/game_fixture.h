@@ -30,8 +30,9 @@ private:
     std::string dir_;
 };
 
-// Puts every global of the game back to its value at program start.
-void reset_game_globals();
+// Every global of the game back at its program-start value, text opaque
+// again and both bitmaps cleared.
+void reset_game_state();
 
 // Pixel helpers on a 16-bit bitmap.
 bool pixel_is(BITMAP *bmp, int x, int y, int r, int g, int b);

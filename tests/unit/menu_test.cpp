@@ -106,7 +106,7 @@ TEST_F(MenuTest, PlayAndOptionsSwitchTheFlagsAfterAWholeMenuFrame) {
     EXPECT_EQ(options_active, 0);
     EXPECT_EQ(blue_frame(), 0);  // the frame was still finished and shown
 
-    reset_game_globals();
+    reset_game_state();
     mouse_x = 435;
     mouse_y = 276;
     mouse_b = 1;
@@ -116,7 +116,7 @@ TEST_F(MenuTest, PlayAndOptionsSwitchTheFlagsAfterAWholeMenuFrame) {
     EXPECT_EQ(options_active, 1);
 
     // The right button does nothing.
-    reset_game_globals();
+    reset_game_state();
     mouse_x = 300;
     mouse_y = 140;
     mouse_b = 2;
