@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "compact_png.h"
+
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib's macros would break its headers.
 #include <X11/Xlib.h>
@@ -143,47 +145,6 @@ int channel_value(unsigned long pixel, const ChannelMask &c) {
     return static_cast<int>(v * 255 / ((1ul << c.bits) - 1));
 }
 
-// ---- PNG writing: stored (uncompressed) deflate blocks need no library ----
-uint32_t crc_table_entry(uint32_t n) {
-    uint32_t c = n;
-    for (int k = 0; k < 8; k++) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-    return c;
-}
-
-uint32_t crc32_of(const std::vector<uint8_t> &bytes, size_t from) {
-    static uint32_t table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (uint32_t n = 0; n < 256; n++) table[n] = crc_table_entry(n);
-        ready = true;
-    }
-    uint32_t c = 0xffffffffu;
-    for (size_t i = from; i < bytes.size(); i++) c = table[(c ^ bytes[i]) & 0xff] ^ (c >> 8);
-    return c ^ 0xffffffffu;
-}
-
-void put_u32(std::vector<uint8_t> &out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 24));
-    out.push_back(static_cast<uint8_t>(v >> 16));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
-}
-
-void put_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &data) {
-    put_u32(out, static_cast<uint32_t>(data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    put_u32(out, crc32_of(out, start));
-}
-
-bool write_bytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char *>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- colours
@@ -236,49 +197,7 @@ bool Frame::same_area(const Frame &other, int x0, int y0, int x1, int y1) const 
 
 bool Frame::write_png(const std::string &path) const {
     if (empty()) return false;
-    // Raw scanlines, each led by filter type 0.
-    std::vector<uint8_t> raw;
-    raw.reserve(static_cast<size_t>(height_) * (static_cast<size_t>(width_) * 3 + 1));
-    for (int y = 0; y < height_; y++) {
-        raw.push_back(0);
-        for (int x = 0; x < width_; x++) {
-            const Rgb p = at(x, y);
-            raw.push_back(static_cast<uint8_t>(p.r));
-            raw.push_back(static_cast<uint8_t>(p.g));
-            raw.push_back(static_cast<uint8_t>(p.b));
-        }
-    }
-    // zlib stream of stored blocks.
-    std::vector<uint8_t> z{0x78, 0x01};
-    size_t pos = 0;
-    do {
-        const size_t n = std::min<size_t>(65535, raw.size() - pos);
-        const bool last = pos + n == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(static_cast<uint8_t>(n & 0xff));
-        z.push_back(static_cast<uint8_t>(n >> 8));
-        z.push_back(static_cast<uint8_t>(~n & 0xff));
-        z.push_back(static_cast<uint8_t>((~n >> 8) & 0xff));
-        z.insert(z.end(), raw.begin() + static_cast<long>(pos),
-                 raw.begin() + static_cast<long>(pos + n));
-        pos += n;
-    } while (pos < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    put_u32(z, (b << 16) | a);
-
-    std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    std::vector<uint8_t> header;
-    put_u32(header, static_cast<uint32_t>(width_));
-    put_u32(header, static_cast<uint32_t>(height_));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, no interlace
-    put_chunk(png, "IHDR", header);
-    put_chunk(png, "IDAT", z);
-    put_chunk(png, "IEND", {});
-    return write_bytes(path, png);
+    return write_compact_png(*this, path);
 }
 
 std::string to_string(const ExitResult &result) {
