@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" --target snake datafile -j"$(nproc)"
+cmake --build "$root/build" --target snake datafile packaging_files -j"$(nproc)"
 out="$root/build/package"
 rm -rf "$out"
 (cd "$root/build" && cpack -G DEB -B "$out" --config CPackConfig.cmake >/dev/null)
