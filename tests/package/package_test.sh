@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # The Debian package as a player meets it. Builds the .deb from the build
-# tree with CPack, unpacks it with dpkg -x to check its files, its desktop
-# entry, its icons and its dependencies, then installs it with dpkg into a
-# throw-away root and starts the game through the launcher: after the first
-# install, a reinstall, an upgrade and a downgrade, and checks that the
-# player's folder, with its record, outlives a removal of the package.
+# tree with CPack and has Debian's own checker, lintian, look at it; unpacks
+# it with dpkg -x to check its files, its desktop entry, its AppStream
+# metainfo, its manual pages, its copyright file and changelog, its icons and
+# its dependencies; then installs it with dpkg into a throw-away root and
+# starts the game through the launcher: after the first install, a
+# reinstall, an upgrade and a downgrade, and checks that the player's folder,
+# with its record, outlives a removal of the package. Last, the launcher
+# meets a table of bad player's folders (a damaged snake.dat, a folder in
+# its way, a full or read-only disk, two launches at once).
 #
 # Runs on an X display (ctest starts it under xvfb-run). Everything it needs
 # comes from the environment ctest sets: PKG_BUILD_DIR, PKG_BUILT_DAT,
-# PKG_CPACK, PKG_DAT_TOOL, PKG_NAME, PKG_VERSION, PKG_BINDIR,
-# PKG_LIBEXECDIR, PKG_DATADIR and PKG_ICON_SIZES.
+# PKG_CPACK, PKG_DAT_TOOL, PKG_NAME, PKG_VERSION, PKG_APP_ID, PKG_LAUNCHER,
+# PKG_GAME, PKG_DATA, PKG_DATADIR, PKG_MANDIR and PKG_ICON_SIZES (the paths
+# relative to /usr).
 set -euo pipefail
 
-for tool in dpkg dpkg-deb dpkg-shlibdeps desktop-file-validate pngcheck xwininfo readelf ldd cmp "$PKG_CPACK" "$PKG_DAT_TOOL"; do
+for tool in dpkg dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian man pngcheck xwininfo xmessage pgrep readelf ldd cmp "$PKG_CPACK" "$PKG_DAT_TOOL"; do
     if ! command -v "$tool" >/dev/null; then
         echo "FAIL: $tool is missing (scripts/deps.sh installs what the tests need)" >&2
         exit 1
@@ -26,11 +31,14 @@ fi
 # Every path the launcher meets has a space in it, to keep its quoting honest.
 work=$(mktemp -d "${TMPDIR:-/tmp}/snake package.XXXXXX")
 game_pid=
+mounts=()
 cleanup() {
-    if [ -n "$game_pid" ]; then
-        kill "$game_pid" 2>/dev/null || true
-        wait "$game_pid" 2>/dev/null || true
-    fi
+    local pid mount
+    for pid in $game_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    for mount in "${mounts[@]}"; do umount "$mount" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -61,10 +69,14 @@ fatal() {
 same_text() { [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
 
 name=$PKG_NAME
-game_rel="$PKG_LIBEXECDIR/$name/snake"
-data_rel="$PKG_DATADIR/$name/snake.dat"
-launcher_rel="$PKG_BINDIR/$name"
-desktop_rel="$PKG_DATADIR/applications/$name.desktop"
+game_rel=$PKG_GAME
+data_rel=$PKG_DATA
+launcher_rel=$PKG_LAUNCHER
+desktop_rel="$PKG_DATADIR/applications/$PKG_APP_ID.desktop"
+metainfo_rel="$PKG_DATADIR/metainfo/$PKG_APP_ID.metainfo.xml"
+doc_rel="$PKG_DATADIR/doc/$name"
+man_rel="$PKG_MANDIR/man6/$name.6.gz"
+man_fr_rel="$PKG_MANDIR/fr/man6/$name.6.gz"
 
 # ---------------------------------------------------------------- the .deb
 echo "== building the package"
@@ -89,9 +101,22 @@ check "it names a maintainer" [ -n "$(field Maintainer)" ]
 scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -xE 'preinst|postinst|prerm|postrm|config|triggers' || true)
 check "the package runs no maintainer script (found: ${scripts:-none})" [ -z "$scripts" ]
 
+# Debian's own checks: an error or a warning fails, informational and
+# pedantic notes are only shown. (lintian also says when it runs as root;
+# that line is not about the package.)
+lintian_clean() {
+    local report status=0
+    report=$(lintian --display-info --pedantic --fail-on error,warning "$deb" 2>&1) || status=$?
+    report=$(grep -v 'running with root privileges' <<<"$report" || true)
+    [ -z "$report" ] || echo "$report"
+    [ "$status" -eq 0 ] && ! grep -qE '^[EW]: ' <<<"$report"
+}
+check "lintian finds no error and no warning in the package" lintian_clean
+
 root="$work/unpacked root"
 dpkg -x "$deb" "$root"
 expected=$(printf '%s\n' "./usr/$launcher_rel" "./usr/$game_rel" "./usr/$data_rel" "./usr/$desktop_rel" \
+    "./usr/$metainfo_rel" "./usr/$man_rel" "./usr/$man_fr_rel" "./usr/$doc_rel/copyright" "./usr/$doc_rel/changelog.gz" \
     $(for size in $PKG_ICON_SIZES; do echo "./usr/$PKG_DATADIR/icons/hicolor/${size}x${size}/apps/$name.png"; done) | sort)
 found=$(cd "$root" && find . ! -type d | sort)
 check "the package holds the game's files and nothing else" [ "$found" = "$expected" ]
@@ -103,6 +128,47 @@ check "the game is an executable ELF program" bash -c '[ -x "$1" ] && readelf -h
 check "the packaged snake.dat is the one the build drew" cmp -s "$root/usr/$data_rel" "$PKG_BUILT_DAT"
 launcher="$root/usr/$launcher_rel"
 check "the launcher is an executable shell script" bash -c '[ -x "$1" ] && head -n1 "$1" | grep -q "^#!/bin/sh" && sh -n "$1"' _ "$launcher"
+
+# -------------------------------------------------- manual pages and documents
+# man reads each page as lintian does; any warning of the formatter fails.
+man_warnings() {
+    LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$1" 2>&1 >/dev/null
+}
+man_text() { LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$1" 2>/dev/null | col -b 2>/dev/null; }
+for page in "$man_rel" "$man_fr_rel"; do
+    warnings=$(man_warnings "$root/usr/$page" || echo "man failed")
+    check "the manual page $page reads without warnings${warnings:+: $warnings}" [ -z "$warnings" ]
+done
+check "the English manual page names the command, the keys, the files and the exit status" bash -c \
+    'grep -q "^NAME" <<<"$1" && grep -q "^KEYS" <<<"$1" && grep -q "scores.txt" <<<"$1" && grep -q "XDG_DATA_HOME" <<<"$1" && grep -q "^EXIT STATUS" <<<"$1"' \
+    _ "$(man_text "$root/usr/$man_rel")"
+check "the French manual page is in French, accents included" bash -c \
+    'grep -q "^NOM" <<<"$1" && grep -q "^TOUCHES" <<<"$1" && grep -q "réglages" <<<"$1"' _ "$(man_text "$root/usr/$man_fr_rel")"
+copyright="$root/usr/$doc_rel/copyright"
+check "the copyright file is in Debian's machine-readable format, under the Expat licence" bash -c \
+    'head -n1 "$1" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" &&
+     grep -qx "License: Expat" "$1" && grep -q "^ Permission is hereby granted" "$1"' _ "$copyright"
+changelog="$root/usr/$doc_rel/changelog.gz"
+check "the changelog is compressed and begins with this version" bash -c \
+    'gzip -t "$1" && zcat "$1" | head -n1 | grep -qF "$2 ($3) "' _ "$changelog" "$name" "$PKG_VERSION"
+
+# -------------------------------------------------- AppStream metainfo
+# Checked alone, then with the desktop entry and icons it names, offline.
+metainfo="$root/usr/$metainfo_rel"
+# Nothing reported: no error, warning, info or pedantic note, only the
+# success line ("Validation was successful: infos: 2" would not do).
+appstream_silent() {
+    local report
+    report=$(LC_ALL=C appstreamcli "$@" 2>&1) || { echo "$report"; return 1; }
+    [ "$(sed 's/^[^V]*//' <<<"$report")" = "Validation was successful." ] || { echo "$report"; return 1; }
+}
+check "appstreamcli validates the metainfo with nothing to report" appstream_silent validate --no-net --pedantic "$metainfo"
+check "appstreamcli validates the installed tree, desktop entry included, with nothing to report" \
+    appstream_silent validate-tree --no-net --pedantic "$root"
+check "the metainfo launches the desktop entry and provides the command" bash -c \
+    'grep -qF "<launchable type=\"desktop-id\">$(basename "$2")</launchable>" "$1" && grep -qF "<binary>$3</binary>" "$1"' \
+    _ "$metainfo" "$desktop_rel" "$name"
+check "the metainfo lists this version among its releases" grep -qF "<release version=\"$PKG_VERSION\"" "$metainfo"
 
 # -------------------------------------------------- dependencies
 # The packages that own the libraries the game links directly: the only ones
@@ -156,7 +222,8 @@ done
 # in xmessage's window instead.
 # (The tree is read whole first: grep -q leaving early would break the pipe.)
 windows() { xwininfo -root -tree 2>/dev/null || true; }
-window_up() { grep -q ' 640x480+' <<<"$(windows)"; }
+game_windows() { grep -c ' 640x480+' <<<"$(windows)" || true; }
+window_up() { [ "$(game_windows)" -gt 0 ]; }
 message_up() { grep -q '"xmessage"' <<<"$(windows)"; }
 
 # Starts a launcher from another folder, through `env` with the given
@@ -184,11 +251,12 @@ start_game() {
 }
 
 stop_game() {
-    if [ -n "$game_pid" ]; then
-        kill "$game_pid" 2>/dev/null || true
-        wait "$game_pid" 2>/dev/null || true
-        game_pid=
-    fi
+    local pid
+    for pid in $game_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    game_pid=
     local tries=0
     while window_up && [ $tries -lt 50 ]; do
         sleep 0.1
@@ -198,10 +266,10 @@ stop_game() {
 
 # The game runs, from `folder`, as `program`, with its datafile loaded.
 game_runs() {
-    local folder=$1 program=$2
-    [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null &&
-        [ "$(readlink "/proc/$game_pid/exe")" = "$(readlink -f "$program")" ] &&
-        [ "$(readlink "/proc/$game_pid/cwd")" = "$(readlink -f "$folder")" ] &&
+    local folder=$1 program=$2 pid=${3:-$game_pid}
+    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null &&
+        [ "$(readlink "/proc/$pid/exe")" = "$(readlink -f "$program")" ] &&
+        [ "$(readlink "/proc/$pid/cwd")" = "$(readlink -f "$folder")" ] &&
         ! message_up
 }
 
@@ -217,14 +285,18 @@ play() {
     stop_game
 }
 
+# The player's snake.dat is a link to the installed datafile itself.
+linked_to() { [ -L "$1/snake.dat" ] && [ "$(readlink -f "$1/snake.dat")" = "$(readlink -f "$2")" ]; }
+
 player="$XDG_DATA_HOME/$name"
 scores="$player/scores.txt"
 mkdir -p "$player"
 echo 120 >"$scores"
 touch -d '2020-02-02 12:00' "$scores"
 scores_date=$(stat -c %Y "$scores")
-record_kept() { same_text "$scores" 120 && [ "$(stat -c %Y "$scores")" = "$scores_date" ]; }
-folder_state() { (cd "$player" && find . -type f -exec md5sum {} + | sort); }
+record_kept() { same_text "$1/scores.txt" 120 && [ "$(stat -c %Y "$1/scores.txt")" = "$scores_date" ]; }
+# Every entry of the folder, with link targets and the files' sums.
+folder_state() { (cd "$1" && find . -mindepth 1 -printf '%y %p %l\n' | sort && find . -type f -exec md5sum {} + | sort); }
 
 echo "== installing into a throw-away root"
 sysroot="$work/system root"
@@ -243,18 +315,17 @@ check "dpkg installs the package" dpkg_in_root -i "$deb"
 mkdir -p "$work/links"
 ln -s "$installed_launcher" "$work/links/$name"
 play "first start" "$work/links/$name" "$player" "$installed_game"
-check "first start: the player's folder gets the installed snake.dat" cmp -s "$player/snake.dat" "$installed_data"
-check "first start: the record, 120, is untouched" record_kept
+check "first start: the player's snake.dat is a link to the installed one" linked_to "$player" "$installed_data"
+check "first start: the record, 120, is untouched" record_kept "$player"
 
-before=$(folder_state)
+before=$(folder_state "$player")
 check "dpkg reinstalls the package" dpkg_in_root -i "$deb"
-check "reinstall: the player's folder is untouched" [ "$(folder_state)" = "$before" ]
+check "reinstall: the player's folder is untouched" [ "$(folder_state "$player")" = "$before" ]
 play "after reinstalling" "$installed_launcher" "$player" "$installed_game"
-check "after reinstalling: the player's folder is unchanged" [ "$(folder_state)" = "$before" ]
+check "after reinstalling: the player's folder is unchanged" [ "$(folder_state "$player")" = "$before" ]
 
 # The next version: its datafile has one entry more, and was made a second
-# after the first one, long before the player first started the game: the
-# launcher compares the versions of the datafile, not the days it was copied.
+# after the first one, long before the player first started the game.
 echo "== upgrading to a newer version"
 next="$work/next version"
 dpkg-deb -R "$deb" "$next"
@@ -267,38 +338,148 @@ dpkg-deb --root-owner-group -b "$next" "$work/next.deb" >/dev/null
 new_data="$next/usr/$data_rel"
 
 check "dpkg upgrades to the next version" dpkg_in_root -i "$work/next.deb"
-check "upgrade: the player's folder is untouched by dpkg" [ "$(folder_state)" = "$before" ]
+check "upgrade: the player's folder is untouched by dpkg" [ "$(folder_state "$player")" = "$before" ]
 play "after upgrading" "$installed_launcher" "$player" "$installed_game"
-check "after upgrading: the launcher refreshed the player's snake.dat" cmp -s "$player/snake.dat" "$new_data"
-check "after upgrading: the record, 120, is untouched" record_kept
+check "after upgrading: the player's snake.dat is the new one" cmp -s "$player/snake.dat" "$new_data"
+check "after upgrading: the record, 120, is untouched" record_kept "$player"
 
+# Whatever the dates, the game plays with the datafile installed with it.
 echo "== downgrading to the first version"
 check "dpkg downgrades to the first version" dpkg_in_root -i "$deb"
 play "after downgrading" "$installed_launcher" "$player" "$installed_game"
-check "after downgrading: the older installed snake.dat did not replace the player's" cmp -s "$player/snake.dat" "$new_data"
-check "after downgrading: the record, 120, is untouched" record_kept
+check "after downgrading: the player's snake.dat is the first version's again" cmp -s "$player/snake.dat" "$root/usr/$data_rel"
+check "after downgrading: the record, 120, is untouched" record_kept "$player"
 
 echo "== removing the package"
-before=$(folder_state)
+before=$(folder_state "$player")
 check "dpkg purges the package" dpkg_in_root --purge "$name"
 check "purge: the game's files are gone" [ ! -e "$installed_game" -a ! -e "$installed_data" -a ! -e "$installed_launcher" ]
-check "purge: the player's folder is untouched" [ "$(folder_state)" = "$before" ]
-check "purge: the record, 120, is still there" record_kept
+check "purge: the player's folder is untouched" [ "$(folder_state "$player")" = "$before" ]
+check "purge: the record, 120, is still there" record_kept "$player"
 
 echo "== the launcher, unpacked anywhere"
 # Without XDG_DATA_HOME, the player's folder is under ~/.local/share.
 play "default folder" "$launcher" "$HOME/.local/share/$name" "$game" -u XDG_DATA_HOME
-check "default folder: ~/.local/share/$name gets the installed snake.dat" \
-    cmp -s "$HOME/.local/share/$name/snake.dat" "$root/usr/$data_rel"
+check "default folder: ~/.local/share/$name gets a link to the installed snake.dat" \
+    linked_to "$HOME/.local/share/$name" "$root/usr/$data_rel"
 
-# A missing datafile is reported, and no game or folder is started.
-mv "$root/usr/$data_rel" "$work/set aside.dat"
-status=0
-(cd "$work/elsewhere" && XDG_DATA_HOME="$work/fresh home" timeout 20 "$launcher") >"$work/missing.log" 2>&1 || status=$?
-check "missing datafile: the launcher fails at once (status $status)" [ "$status" -eq 1 ]
-check "missing datafile: the message names snake.dat ($(cat "$work/missing.log"))" grep -q 'snake\.dat' "$work/missing.log"
-check "missing datafile: no player's folder is made" [ ! -e "$work/fresh home" ]
-mv "$work/set aside.dat" "$root/usr/$data_rel"
+# ------------------------------------------- the launcher in bad surroundings
+# Each case prepares a player's folder (with the record, 120), runs the
+# launcher on it and expects either the game, with snake.dat a link to the
+# installed datafile, or a refusal: status 1, a message naming the culprit
+# on stderr and in xmessage's window, and the folder left as it was. Either
+# way the record is untouched and no other file is left behind.
+data="$root/usr/$data_rel"
+damaged() { head -c 4000 "$data" >"$1/snake.dat"; touch -d '+1 day' "$1/snake.dat"; }
+damaged_older() { head -c 4000 "$data" >"$1/snake.dat"; touch -d '2001-01-01' "$1/snake.dat"; }
+older_copy() { cp "$new_data" "$1/snake.dat"; touch -d '2001-01-01' "$1/snake.dat"; }
+edited_newer() { cp "$data" "$1/snake.dat"; printf 'X' | dd of="$1/snake.dat" bs=1 seek=100 conv=notrunc status=none; touch -d '+1 day' "$1/snake.dat"; }
+stale_link() { ln -s "/nonexistent/$name/snake.dat" "$1/snake.dat"; }
+folder_in_way() { mkdir "$1/snake.dat"; echo "the player's own" >"$1/snake.dat/notes"; }
+no_datafile() { mv "$data" "$work/set aside.dat"; }
+datafile_back() { mv "$work/set aside.dat" "$data"; }
+# A read-only disk, and a full one: small memory file systems, which only
+# root may mount (skipped otherwise). A link takes no room on a full disk,
+# as long as its target is short enough to be kept in the link itself.
+can_mount=no
+probe="$work/mount probe"
+mkdir -p "$probe"
+if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=64k tmpfs "$probe" 2>/dev/null; then
+    umount "$probe"
+    can_mount=yes
+fi
+mount_small() { mount -t tmpfs -o size=256k tmpfs "$1" && mounts+=("$1"); }
+read_only() { damaged "$1"; mount -o remount,ro "$(dirname "$1")"; }
+full_disk() {
+    damaged_older "$1"
+    dd if=/dev/zero of="$(dirname "$1")/filler" bs=4k status=none 2>/dev/null || true
+}
+full_disk_outcome=game
+[ "${#data}" -lt 128 ] || full_disk_outcome=refused
+
+# Runs the launcher on a folder it must refuse; checks the refusal.
+refused() {
+    local what=$1 folder=$2 culprit=$3 before pid box= tries status=0 text
+    before=$(folder_state "$folder" 2>/dev/null || true)
+    (cd "$work/elsewhere" && exec env XDG_DATA_HOME="$(dirname "$folder")" "$launcher") >"$work/refused.log" 2>&1 &
+    pid=$!
+    for ((tries = 0; tries < 150; tries++)); do
+        box=$(pgrep -P "$pid" -x xmessage || true)
+        [ -n "$box" ] && message_up && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    text=$([ -n "$box" ] && tr '\0' '\n' <"/proc/$box/cmdline" | tail -n1 || true)
+    check "$what: the launcher shows its message in a window (${text:-none})" bash -c '[ -n "$1" ] && grep -qF -- "$2" <<<"$1"' _ "$text" "$culprit"
+    [ -z "$box" ] || kill "$box" 2>/dev/null || true
+    wait "$pid" || status=$?
+    check "$what: the launcher ends with status 1 (status $status)" [ "$status" -eq 1 ]
+    check "$what: stderr names $culprit ($(cat "$work/refused.log"))" grep -qF -- "$culprit" "$work/refused.log"
+    check "$what: no game started" [ "$(game_windows)" -eq 0 ]
+    check "$what: the folder is left as it was" [ "$(folder_state "$folder" 2>/dev/null || true)" = "$before" ]
+}
+
+# case | prepares the folder | outcome | culprit named when refused
+cases=(
+    "damaged copy, dated after the installed one|damaged|game|"
+    "copy of another version, older|older_copy|game|"
+    "copy edited, dated after the installed one|edited_newer|game|"
+    "link to a datafile no longer there|stale_link|game|"
+    "folder named snake.dat in the way|folder_in_way|refused|snake.dat"
+    "installed datafile missing|no_datafile|refused|snake.dat"
+    "read-only disk under a damaged copy|read_only|refused|snake.dat"
+    "full disk under an old damaged copy|full_disk|$full_disk_outcome|snake.dat"
+    "two launches at once on an old damaged copy|damaged_older|two games|"
+)
+for row in "${cases[@]}"; do
+    IFS='|' read -r what prepare outcome culprit <<<"$row"
+    echo "== $what"
+    home="$work/case $what"
+    folder="$home/$name"
+    mkdir -p "$home"
+    case $prepare in
+        read_only | full_disk)
+            if [ "$can_mount" = no ]; then
+                echo "skipped: mounting a small file system needs root"
+                continue
+            fi
+            mount_small "$home" || fatal "$what: cannot mount a small file system"
+            ;;
+    esac
+    mkdir -p "$folder"
+    cp -p "$scores" "$folder/scores.txt"
+    "$prepare" "$folder"
+    case $outcome in
+        game)
+            play "$what" "$launcher" "$folder" "$game" XDG_DATA_HOME="$home"
+            check "$what: snake.dat is now a link to the installed datafile" linked_to "$folder" "$data"
+            ;;
+        "two games")
+            pids=
+            for _ in 1 2; do
+                (cd "$work/elsewhere" && exec env XDG_DATA_HOME="$home" "$launcher") >>"$work/game.log" 2>&1 &
+                pids="$pids $!"
+            done
+            game_pid=$pids
+            for ((tries = 0; tries < 150; tries++)); do
+                [ "$(game_windows)" -ge 2 ] && break
+                sleep 0.1
+            done
+            for pid in $pids; do
+                check "$what: game $pid runs from the player's folder" game_runs "$folder" "$game" "$pid"
+            done
+            stop_game
+            check "$what: snake.dat is a link to the installed datafile" linked_to "$folder" "$data"
+            ;;
+        refused)
+            refused "$what" "$folder" "$culprit"
+            ;;
+    esac
+    [ "$prepare" != no_datafile ] || datafile_back
+    leftovers=$(cd "$folder" && find . -mindepth 1 -maxdepth 1 ! -name scores.txt ! -name snake.dat)
+    check "$what: nothing else is left in the folder${leftovers:+: $leftovers}" [ -z "$leftovers" ]
+    check "$what: the record, 120, is untouched" record_kept "$folder"
+done
 
 if [ "$failed" -ne 0 ]; then
     echo "dpkg said:" >&2
