@@ -10,7 +10,8 @@ packages=(
   xvfb xauth x11-utils libx11-dev libxtst-dev
   clang libclang-rt-dev
   valgrind
-  desktop-file-utils pngcheck
+  desktop-file-utils pngcheck libpng-dev
+  lintian appstream man-db groff-base procps
 )
 
 missing=()

@@ -39,7 +39,7 @@ for test in "${tests[@]}"; do
   done
 done
 rm -f "$out/.last_run.log"
-# The PNG files are written by the tests' own encoder: have them checked.
+# The PNG files are written with libpng by the tests' harness: have them checked.
 if command -v pngcheck >/dev/null; then
   pngcheck -q "$out"/*.png
 fi

@@ -75,8 +75,7 @@ public:
     // True when both pictures hold the same pixels inside the rectangle.
     bool same_area(const Frame &other, int x0, int y0, int x1, int y1) const;
 
-    // An uncompressed PNG: any viewer shows it, and writing it needs no
-    // image library or conversion tool.
+    // The picture as an 8-bit RGB PNG file, written with libpng.
     bool write_png(const std::string &path) const;
 
 private:

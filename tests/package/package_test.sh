@@ -134,7 +134,7 @@ check "the launcher is an executable shell script" bash -c '[ -x "$1" ] && head 
 man_warnings() {
     LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$1" 2>&1 >/dev/null
 }
-man_text() { LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$1" 2>/dev/null | col -b 2>/dev/null; }
+man_text() { LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$1" 2>/dev/null; }  # plain text: man strips the formatting for a pipe
 for page in "$man_rel" "$man_fr_rel"; do
     warnings=$(man_warnings "$root/usr/$page" || echo "man failed")
     check "the manual page $page reads without warnings${warnings:+: $warnings}" [ -z "$warnings" ]
