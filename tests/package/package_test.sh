@@ -38,7 +38,9 @@ cleanup() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
-    for mount in "${mounts[@]}"; do umount "$mount" 2>/dev/null || true; done
+    # Lazily: a process left behind in one (a stray message box) must not keep
+    # the small file systems mounted.
+    for mount in "${mounts[@]}"; do umount -l "$mount" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
