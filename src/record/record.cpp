@@ -34,24 +34,42 @@ static uint32_t negated(uint32_t magnitude) {
     return (UINT32_MAX - magnitude) + 1u;
 }
 
+// The next byte of the record file, or EOF once RECORD_READ_LIMIT bytes
+// have been taken: a record is one short line, and digits past the point
+// where the number has saturated change nothing.
+static int next_byte(FILE *file, size_t *taken) {
+    if (*taken == RECORD_READ_LIMIT) {
+        return EOF;
+    }
+    ++*taken;
+    return getc(file);
+}
+
 bool read_record_number(FILE *file, uint32_t *value) {
-    int c = getc(file);
+    size_t taken = 0;
+    int c = next_byte(file, &taken);
+    // A UTF-8 byte order mark, as some editors write, is passed over. Text
+    // that starts with any other byte 0xEF holds no number anyway.
+    if (c == 0xef) {
+        if (next_byte(file, &taken) != 0xbb || next_byte(file, &taken) != 0xbf) {
+            return false;
+        }
+        c = next_byte(file, &taken);
+    }
     while (c != EOF && isspace(c)) {
-        c = getc(file);
+        c = next_byte(file, &taken);
     }
 
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = (c == '-');
-        c = getc(file);
+        c = next_byte(file, &taken);
     }
     if (!is_digit(c)) {
         return false;
     }
 
-    // Digits are taken one at a time from the stream; once the magnitude has
-    // passed the limit it stays pinned there, so a line of any length costs
-    // one pass and no memory.
+    // Once the magnitude has passed the limit it stays pinned there.
     const uint32_t limit = negative ? LARGEST_NEGATIVE : LARGEST_POSITIVE;
     uint32_t magnitude = 0;
     while (is_digit(c)) {
@@ -61,7 +79,7 @@ bool read_record_number(FILE *file, uint32_t *value) {
         } else {
             magnitude = magnitude * 10u + digit;
         }
-        c = getc(file);
+        c = next_byte(file, &taken);
     }
 
     *value = negative ? negated(magnitude) : magnitude;
@@ -75,6 +93,11 @@ void load_record() {
     if (file == nullptr) {
         return;
     }
+    // A buffer of the reader's own size: the stream then asks the system
+    // for no more than the reader may take, whatever the file's size.
+    char buffer[RECORD_READ_LIMIT];
+    const int buffered = setvbuf(file, buffer, _IOFBF, sizeof buffer);
+    (void)buffered;
     uint32_t value = 0;
     if (read_record_number(file, &value)) {
         record = value;

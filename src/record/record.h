@@ -26,8 +26,9 @@ void load_record();
 // failure sets record_save_failed and says why on stderr.
 void save_record();
 
-// Reads the first number of a record file's text: blanks, an optional sign,
-// the digits; anything after them is ignored. A number beyond the 32-bit
+// Reads the first number of a record file's text: a UTF-8 byte order mark,
+// blanks, an optional sign, the digits; anything after them is ignored, and
+// nothing past the file's first 4096 bytes is read. A number beyond the 32-bit
 // signed range saturates to the nearer bound. Returns false when the text
 // does not start with a number. The value is the number's 32-bit pattern.
 bool read_record_number(FILE *file, uint32_t *value);
