@@ -905,6 +905,8 @@ TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
     ASSERT_EQ(symlink("a/hop", RECORD_FILE_NAME), 0);
     ASSERT_EQ(symlink("../sync/record.txt", "a/hop"), 0);
     write_file("sync/scores.txt.Ab12Cd", "1");
+    // The record under another name of its own is no leftover.
+    ASSERT_EQ(link("sync/record.txt", "sync/scores.txt.Rec0rd"), 0);
     write_file("scores.txt.Zz99Yy", "1");
 
     load_record();
@@ -916,7 +918,9 @@ TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
     EXPECT_EQ(permissions_of("sync/record.txt"), 0640u);
     EXPECT_EQ(link_text(RECORD_FILE_NAME), "a/hop");
     EXPECT_EQ(link_text("a/hop"), "../sync/record.txt");
-    EXPECT_EQ(folder_entries("sync"), std::vector<std::string>{"record.txt"});
+    EXPECT_EQ(folder_entries("sync"),
+              (std::vector<std::string>{"record.txt", "scores.txt.Rec0rd"}));
+    EXPECT_EQ(read_file("sync/scores.txt.Rec0rd"), "500");
     EXPECT_EQ(folder_entries("."),
               (std::vector<std::string>{"a", "scores.txt", "scores.txt.Zz99Yy", "sync"}));
     load_record();
