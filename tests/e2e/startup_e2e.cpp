@@ -133,6 +133,13 @@ std::string bring_to(GameUnderX &game, Screen screen) {
 
 // ---------------------------------------------------------------- ending signals
 
+// A shell reports a death by signal n as 128 + n: either is an ending by
+// that signal, an abort or a crash is not.
+bool ended_by(const ExitResult &result, int sig) {
+    return (!result.exited && result.signal == sig) ||
+           (result.exited && result.status == 128 + sig);
+}
+
 class EndingSignal : public ::testing::TestWithParam<std::tuple<Screen, int>> {};
 
 TEST_P(EndingSignal, EndsTheGameAsKilledByIt) {
@@ -145,12 +152,7 @@ TEST_P(EndingSignal, EndsTheGameAsKilledByIt) {
     ASSERT_EQ(kill(game.game_pid(), sig), 0);
     const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
     ASSERT_TRUE(result.finished) << "the game still runs after signal " << sig;
-    // A shell reports a death by signal n as 128 + n: either is an ending
-    // by that signal, an abort or a crash is not.
-    EXPECT_TRUE((!result.exited && result.signal == sig) ||
-                (result.exited && result.status == 128 + sig))
-        << to_string(result) << "\ngame log:\n"
-        << game.game_log();
+    EXPECT_TRUE(ended_by(result, sig)) << to_string(result) << "\ngame log:\n" << game.game_log();
     if (screen == ERROR_BOX) {
         bool gone = false;
         for (int i = 0; i < 250 && !gone; i++) {
@@ -169,6 +171,23 @@ INSTANTIATE_TEST_SUITE_P(startup_e2e, EndingSignal,
                              return std::string(screen_name(std::get<0>(param.param))) + "_" +
                                     sigabbrev_np(std::get<1>(param.param));
                          });
+
+// Two games on their end-of-game screens, both redrawing as fast as they
+// can, signalled at the same moment.
+TEST(startup_e2e, TwoGamesAtOnceEndAsKilledByTheSignal) {
+    GameUnderX first("two_games_first"), second("two_games_second");
+    for (GameUnderX *game : {&first, &second}) {
+        const std::string why = bring_to(*game, GAME_OVER);
+        ASSERT_TRUE(why.empty()) << why << "\ngame log:\n" << game->game_log();
+    }
+    ASSERT_EQ(kill(first.game_pid(), SIGTERM), 0);
+    ASSERT_EQ(kill(second.game_pid(), SIGTERM), 0);
+    for (GameUnderX *game : {&first, &second}) {
+        const ExitResult result = game->wait_for_exit(EXIT_TIMEOUT);
+        EXPECT_TRUE(ended_by(result, SIGTERM)) << to_string(result) << "\ngame log:\n"
+                                               << game->game_log();
+    }
+}
 
 // ---------------------------------------------------------------- the display lost
 
