@@ -1,6 +1,8 @@
 // The record file's parser against a model of its rules written apart from
-// it: blanks, an optional sign, at least one digit, the value saturated to
-// the signed 32-bit range and kept as its 32-bit pattern. Any difference aborts.
+// it: only the first 4096 bytes count; a UTF-8 byte order mark, blanks, an
+// optional sign, at least one digit, the value saturated to the signed
+// 32-bit range and kept as its 32-bit pattern. Any difference aborts, and so
+// does a parser that takes more than those 4096 bytes from the stream.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +23,10 @@ bool is_blank(unsigned char c) {
 
 // What the rules say the text holds: false when it starts with no number.
 bool expected_number(const uint8_t *data, size_t size, uint32_t *value) {
+    const size_t LOOKED_AT = 4096;
+    if (size > LOOKED_AT) size = LOOKED_AT;
     size_t i = 0;
+    if (size >= 3 && data[0] == 0xef && data[1] == 0xbb && data[2] == 0xbf) i = 3;
     while (i < size && is_blank(data[i])) i++;
     bool negative = false;
     if (i < size && (data[i] == '+' || data[i] == '-')) {
@@ -56,7 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint32_t untouched = 0xdeadbeefu;
     uint32_t value = untouched;
     const bool read = read_record_number(file, &value);
+    const long taken = ftell(file);
     fclose(file);
+    if (taken < 0 || taken > 4096) {
+        fprintf(stderr, "the parser took %ld bytes\n", taken);
+        abort();
+    }
 
     uint32_t wanted = 0;
     const bool number = expected_number(data, size, &wanted);

@@ -1,32 +1,25 @@
 // The record file "scores.txt": read on every pass of the main loop, rewritten
-// when a one-player game beats the record.
+// when a one-player game beats the record. The rules of the text and what a
+// save does when a step fails live here; the calls into the system are in
+// record_platform.h.
 #include "record/record.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
-
+#include "record/record_platform.h"
 #include "rules/collide.h"
 
 uint32_t record = 0;
+int32_t record_save_failed = 0;
 const char *const RECORD_FILE_NAME = "scores.txt";
 
 // The magnitudes a number may reach before it saturates: 2^31 - 1 for a
 // positive number, 2^31 for a negative one.
 static const uint32_t LARGEST_POSITIVE = 0x7fffffffu;
 static const uint32_t LARGEST_NEGATIVE = 0x80000000u;
-
-// The temporary file a save writes first; the X's become a unique suffix.
-static const char TEMP_FILE_TEMPLATE[] = "scores.txt.XXXXXX";
-
-// Permissions of a file the game creates, before the umask.
-static const mode_t NEW_FILE_MODE = 0666;
 
 static bool is_digit(int c) {
     return c >= '0' && c <= '9';
@@ -41,24 +34,42 @@ static uint32_t negated(uint32_t magnitude) {
     return (UINT32_MAX - magnitude) + 1u;
 }
 
+// The next byte of the record file, or EOF once RECORD_READ_LIMIT bytes
+// have been taken: a record is one short line, and digits past the point
+// where the number has saturated change nothing.
+static int next_byte(FILE *file, size_t *taken) {
+    if (*taken == RECORD_READ_LIMIT) {
+        return EOF;
+    }
+    ++*taken;
+    return getc(file);
+}
+
 bool read_record_number(FILE *file, uint32_t *value) {
-    int c = getc(file);
+    size_t taken = 0;
+    int c = next_byte(file, &taken);
+    // A UTF-8 byte order mark, as some editors write, is passed over. Text
+    // that starts with any other byte 0xEF holds no number anyway.
+    if (c == 0xef) {
+        if (next_byte(file, &taken) != 0xbb || next_byte(file, &taken) != 0xbf) {
+            return false;
+        }
+        c = next_byte(file, &taken);
+    }
     while (c != EOF && isspace(c)) {
-        c = getc(file);
+        c = next_byte(file, &taken);
     }
 
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = (c == '-');
-        c = getc(file);
+        c = next_byte(file, &taken);
     }
     if (!is_digit(c)) {
         return false;
     }
 
-    // Digits are taken one at a time from the stream; once the magnitude has
-    // passed the limit it stays pinned there, so a line of any length costs
-    // one pass and no memory.
+    // Once the magnitude has passed the limit it stays pinned there.
     const uint32_t limit = negative ? LARGEST_NEGATIVE : LARGEST_POSITIVE;
     uint32_t magnitude = 0;
     while (is_digit(c)) {
@@ -68,7 +79,7 @@ bool read_record_number(FILE *file, uint32_t *value) {
         } else {
             magnitude = magnitude * 10u + digit;
         }
-        c = getc(file);
+        c = next_byte(file, &taken);
     }
 
     *value = negative ? negated(magnitude) : magnitude;
@@ -76,11 +87,17 @@ bool read_record_number(FILE *file, uint32_t *value) {
 }
 
 void load_record() {
-    // Read-only, so that a record file the player may not change is still shown.
-    FILE *file = fopen(RECORD_FILE_NAME, "r");
+    // Read-only, so that a record file the player may not change is still
+    // shown; anything but a regular file is passed over without waiting.
+    FILE *file = record_open_for_reading(RECORD_FILE_NAME);
     if (file == nullptr) {
         return;
     }
+    // A buffer of the reader's own size: the stream then asks the system
+    // for no more than the reader may take, whatever the file's size.
+    char buffer[RECORD_READ_LIMIT];
+    const int buffered = setvbuf(file, buffer, _IOFBF, sizeof buffer);
+    (void)buffered;
     uint32_t value = 0;
     if (read_record_number(file, &value)) {
         record = value;
@@ -99,124 +116,58 @@ static int format_score(uint32_t score, char *text, size_t size) {
     return snprintf(text, size, "%d", signed_score);
 }
 
-// The permissions fopen(..., "w") would leave: those of the existing file,
-// or for a new one the usual 0666 less the umask.
-static mode_t permissions_for_new_record(const struct stat *old_file, bool old_exists) {
-    if (old_exists) {
-        return old_file->st_mode & 0777;
+size_t record_in_place_bytes(size_t old_size, const char *text, size_t size, char *out,
+                             size_t out_size) {
+    // The reader takes the digits from the start and stops at the blank;
+    // the cut that follows takes the blank and the old text away.
+    size_t count = old_size > size ? size + 1 : size;
+    if (count > out_size) {
+        count = out_size;
     }
-    const mode_t mask = umask(0);
-    umask(mask);
-    return NEW_FILE_MODE & ~mask;
+    memset(out, ' ', count);
+    memcpy(out, text, size < count ? size : count);
+    return count;
 }
 
-// Looks at the existing record file. Returns false when it exists but the
-// player may not write it (read-only, a folder, ...): then nothing is saved.
-static bool record_file_writable(struct stat *old_file, bool *old_exists) {
-    *old_exists = false;
-    const int fd = open(RECORD_FILE_NAME, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT;
+static const char *reason_text(int reason) {
+    if (reason == RECORD_NOT_A_FILE) {
+        return "not a regular file";
     }
-    const bool known = fstat(fd, old_file) == 0;
-    close(fd);
-    if (!known) {
-        return false;
-    }
-    *old_exists = true;
-    return true;
-}
-
-static bool write_all(int fd, const char *text, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, text, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (written == 0) {
-            return false;
-        }
-        text += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
-// Fills the freshly made temporary file and closes it; true when every step
-// worked and the bytes are on the disk.
-static bool fill_temp_file(int fd, const char *text, size_t size, mode_t mode,
-                           const struct stat *old_file, bool old_exists) {
-    if (old_exists) {
-        // Keeping the owner only works for the privileged; not worth failing over.
-        const int owner_kept = fchown(fd, old_file->st_uid, old_file->st_gid);
-        (void)owner_kept;
-    }
-    const bool written = fchmod(fd, mode) == 0 && write_all(fd, text, size) && fsync(fd) == 0;
-    const bool closed = close(fd) == 0;
-    return written && closed;
-}
-
-// For a record file the player may write in a folder they may not add to:
-// no temporary file can stand beside it, so the digits go over the old ones
-// and the file is cut to their length. A higher score never has fewer digits
-// than the number it beats, so the file reads as one of the two records at
-// every moment.
-static void rewrite_in_place(const char *text, size_t size) {
-    const int fd = open(RECORD_FILE_NAME, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return;
-    }
-    struct stat info = {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && write_all(fd, text, size) &&
-        ftruncate(fd, static_cast<off_t>(size)) == 0) {
-        const int synced = fsync(fd);
-        (void)synced;
-    }
-    close(fd);
-}
-
-// Makes the rename itself survive a power cut; a failure here loses nothing.
-static void sync_folder() {
-    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        const int synced = fsync(fd);
-        (void)synced;
-        close(fd);
-    }
+    return strerror(reason);
 }
 
 void save_record() {
+    record_save_failed = 0;
     char text[16];
     const int length = format_score(p1_score, text, sizeof text);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof text) {
         return;
     }
+    const size_t size = static_cast<size_t>(length);
 
-    struct stat old_file = {};
-    bool old_exists = false;
-    if (!record_file_writable(&old_file, &old_exists)) {
-        return;
+    // A symbolic link is written through: its target takes the new record.
+    char target[RECORD_PATH_SIZE] = "";
+    const char *shown = RECORD_FILE_NAME;
+    bool exists = false;
+    int reason = record_resolve_target(RECORD_FILE_NAME, target, sizeof target);
+    if (reason == 0) {
+        shown = target;
+        reason = record_check_target(target, &exists);
     }
-    const mode_t mode = permissions_for_new_record(&old_file, old_exists);
-
-    // The new record goes to a file of its own first and then takes the old
-    // one's name in a single rename, so the file always holds a whole record.
-    char temp_name[sizeof TEMP_FILE_TEMPLATE];
-    snprintf(temp_name, sizeof temp_name, "%s", TEMP_FILE_TEMPLATE);
-    const int fd = mkstemp(temp_name);
-    if (fd < 0) {
-        if (old_exists && (errno == EACCES || errno == EPERM)) {
-            rewrite_in_place(text, static_cast<size_t>(length));
+    if (reason == 0) {
+        record_remove_leftovers(target);
+        // The new record goes to a file of its own first and then takes the
+        // old one's name in a single rename, so the file always holds a
+        // whole record. A folder that takes no new file still lets a
+        // writable record file be rewritten where it is.
+        reason = record_replace(target, text, size, exists);
+        if (exists && (reason == EACCES || reason == EPERM)) {
+            reason = record_rewrite_in_place(target, text, size);
         }
-        return;
     }
-    if (!fill_temp_file(fd, text, static_cast<size_t>(length), mode, &old_file, old_exists) ||
-        rename(temp_name, RECORD_FILE_NAME) != 0) {
-        unlink(temp_name);
-        return;
+    if (reason != 0) {
+        record_save_failed = 1;
+        fprintf(stderr, "snake: the record could not be saved in %s: %s\n", shown,
+                reason_text(reason));
     }
-    sync_folder();
 }

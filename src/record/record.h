@@ -5,6 +5,11 @@
 #include <cstdio>
 
 extern uint32_t record;
+// 1 when the last save_record could not store the new record (a full disk,
+// an I/O error, a file or folder the player may not write, something else
+// than a file under the record's name), 0 when it did; the end-of-game
+// screen tells the player. Cleared at the start of every save.
+extern int32_t record_save_failed;
 
 // Name of the record file, relative to the working directory.
 extern const char *const RECORD_FILE_NAME;
@@ -13,13 +18,17 @@ extern const char *const RECORD_FILE_NAME;
 // number leaves `record` as it was.
 void load_record();
 // Replaces the record file's content with player 1's score. The old record is
-// never lost: the new one is written beside it and renamed over it. A record
-// file the player may not write, or a folder that cannot be written, is left
-// as it is.
+// never lost: the new one is written beside it and renamed over it (through
+// a symbolic link, beside the link's target), or, in a folder the player may
+// not add to, written over the old one so that the file reads as one record
+// or the other at every moment. A record file the player may not write, or
+// anything else than a regular file under its name, is left as it is. A
+// failure sets record_save_failed and says why on stderr.
 void save_record();
 
-// Reads the first number of a record file's text: blanks, an optional sign,
-// the digits; anything after them is ignored. A number beyond the 32-bit
+// Reads the first number of a record file's text: a UTF-8 byte order mark,
+// blanks, an optional sign, the digits; anything after them is ignored, and
+// nothing past the file's first 4096 bytes is read. A number beyond the 32-bit
 // signed range saturates to the nearer bound. Returns false when the text
 // does not start with a number. The value is the number's 32-bit pattern.
 bool read_record_number(FILE *file, uint32_t *value);

@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include "app/shell.h"
+#include "record/record.h"
 #include "rules/collide.h"
 #include "screens/options.h"
 
@@ -42,6 +43,10 @@ void draw_game_over() {
         }
         textprintf(back_buffer, font, 160, 150, makecol(255, 255, 0), "Votre score est de : %d",
                    static_cast<int>(p1_score));
+        // A new record the save could not keep is not passed off as kept.
+        if (new_record_flag == 1 && record_save_failed != 0)
+            textprintf(back_buffer, font, 160, 180, makecol(255, 128, 0), "%s",
+                       "LE RECORD N'A PAS PU ETRE ENREGISTRE !");
     }
     if (game_mode == MODE_TWO_PLAYERS || game_mode == MODE_VS_COMPUTER) {
         textprintf(back_buffer, font, 160, 150, makecol(snake_red, snake_green, snake_blue),

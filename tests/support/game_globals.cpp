@@ -34,6 +34,7 @@ void reset_game_globals() {
     pulse_level = 0;
     pulse_rising = 1;
     record = 0;
+    record_save_failed = 0;
     menu_active = 1;
     game_active = 0;
     options_active = 0;

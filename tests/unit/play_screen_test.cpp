@@ -231,6 +231,48 @@ TEST_F(GameOverTest, RecordNotBeatenAndTwoSnakeScoreLines) {
     EXPECT_EQ(count_colour(screen, 150, 110, 500, 130, 0, 255, 0), 0);
 }
 
+// A new record that could not be saved says so on one more line; in every
+// other case the box shows nothing between the score line and the ESC line
+// but the play frame beneath, pixel for pixel.
+TEST_F(GameOverTest, FailedSaveAddsOneLineAndNothingElseDoes) {
+    const char *const NOT_SAVED = "LE RECORD N'A PAS PU ETRE ENREGISTRE !";
+    const struct {
+        uint32_t mode;
+        int32_t new_record, save_failed;
+    } cases[] = {{MODE_ONE_PLAYER, 1, 1}, {MODE_ONE_PLAYER, 1, 0},
+                 {MODE_ONE_PLAYER, 0, 1},  // left from an earlier game
+                 {MODE_VS_COMPUTER, 1, 1}};
+    lay_snake(player1, 300, 230, -10, 0, 12);  // under the new line
+    BITMAP *beneath = create_bitmap(640, 480);
+    for (const auto &c : cases) {
+        game_mode = c.mode;
+        new_record_flag = c.new_record;
+        record_save_failed = c.save_failed;
+        p1_score = 130;
+        draw_play_frame();
+        blit(back_buffer, beneath, 0, 0, 0, 0, 640, 480);
+        draw_game_over();
+        const bool line = c.mode == MODE_ONE_PLAYER && c.new_record == 1 && c.save_failed == 1;
+        EXPECT_EQ(text_at(160, 180, 255, 128, 0, NOT_SAVED), line) << c.mode << c.new_record;
+        if (c.mode == MODE_ONE_PLAYER && c.new_record == 1) {
+            EXPECT_TRUE(text_at(280, 120, 0, 255, 0, " TOUTES NOS FELICITATIONS !"));
+            EXPECT_TRUE(text_at(160, 150, 255, 255, 0, "Votre score est de : 130"));
+        }
+        // Inside the outline, from below the score line to above the ESC
+        // line, but for row 180 where a line is due.
+        const bool row_180_drawn = line || c.mode != MODE_ONE_PLAYER;
+        int changed = 0;
+        for (int y = 158; y < 280; y++)
+            for (int x = 151; x < 500; x++)
+                if (getpixel(screen, x, y) != getpixel(beneath, x, y) &&
+                    !(row_180_drawn && y >= 180 && y < 188))
+                    changed++;
+        EXPECT_EQ(changed, 0) << "drawn where nothing is due, case " << c.mode << c.new_record
+                              << c.save_failed;
+    }
+    destroy_bitmap(beneath);
+}
+
 TEST_F(GameOverTest, DrawnOverTheLastPlayFrameWithoutClearing) {
     lay_snake(player1, 300, 200, 10, 0, 1);
     draw_play_frame();
