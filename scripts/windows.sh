@@ -62,7 +62,7 @@ version="$(sed -n 's/^project(snake VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 # ---------------------------------------------------------------- Allegro
 
 allegro_version=4.4.3.1
-allegro_patch="$root/packaging/windows/allegro-dinput-wine.patch"
+allegro_patch="$root/packaging/windows/allegro-wine.patch"
 allegro="$out/allegro"
 allegro_stamp="allegro $allegro_version, mingw-w64 static, $(sha256sum < "$allegro_patch" | cut -d' ' -f1)"
 
@@ -149,7 +149,7 @@ if [ "$(cat "$allegro/built-from" 2>/dev/null)" != "$allegro_stamp" ]; then
   tar -xf "$orig" -C "$out/allegro-src" --strip-components=1
   patch -d "$out/allegro-src" -p1 --quiet < "$allegro_patch"
   echo "== building Allegro $allegro_version for Windows"
-  cmake -S "$out/allegro-src" -B "$out/allegro-build" \
+  cmake -S "$out/allegro-src" -B "$out/allegro-build" -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$allegro" -DSHARED=OFF \
     -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF \
@@ -203,6 +203,7 @@ stage="$out/stage"
 rm -rf "$stage"
 mkdir -p "$stage"
 cp "$cross/game/snake.exe" "$cross/game/snake.dat" "$stage/"
+x86_64-w64-mingw32-strip "$stage/snake.exe"
 # A text file Notepad shows as it is: UTF-8 marked as such, CRLF line ends.
 { printf '\357\273\277'; sed 's/\r*$/\r/' "$root/packaging/windows/LISEZMOI-README.txt"; } \
   > "$stage/LISEZMOI-README.txt"

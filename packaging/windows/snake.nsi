@@ -8,7 +8,9 @@
 ; that folder. The uninstaller removes what the installer put there and
 ; leaves scores.txt, so that a later install finds the record again.
 
-Unicode true
+; A 64-bit installer for a 64-bit game: it also runs where only 64-bit
+; Windows programs run (Wine without its 32-bit half).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define NAME "Snake"

@@ -95,9 +95,9 @@ check "an uninstall entry for the user" \
   bash -c "'$wine_dir/wine64' reg query '$uninstall_key' /v UninstallString 2>/dev/null | grep -q uninstall.exe"
 printf '120' > "$installed/scores.txt"
 wine "$installed/uninstall.exe" /S
-# The uninstaller runs a copy of itself from the temporary folder: wait for
-# every program of the prefix to end.
-stop_wine
+# The uninstaller runs a copy of itself from the temporary folder and
+# returns at once: wait for every program of the prefix to end.
+"$wine_dir/wineserver" -w
 check "the uninstaller removes the game and the shortcut" \
   test ! -e "$installed/snake.exe" -a ! -e "$installed/snake.dat" -a ! -e "$installed/uninstall.exe" \
        -a ! -e "$start_menu_unix/Snake.lnk"
