@@ -154,10 +154,14 @@ if [ "$(cat "$allegro/built-from" 2>/dev/null)" != "$allegro_stamp" ]; then
     -DCMAKE_INSTALL_PREFIX="$allegro" -DSHARED=OFF \
     -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF \
     -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF >/dev/null
-  cmake --build "$out/allegro-build" -j"$jobs" >/dev/null
+  # The library's own warnings go to a log, shown when its build fails.
+  if ! cmake --build "$out/allegro-build" -j"$jobs" > "$out/allegro-build.log" 2>&1; then
+    tail -n 40 "$out/allegro-build.log" >&2
+    exit 1
+  fi
   cmake --install "$out/allegro-build" >/dev/null
   echo "$allegro_stamp" > "$allegro/built-from"
-  rm -rf "$out/allegro-src" "$out/allegro-build"
+  rm -rf "$out/allegro-src" "$out/allegro-build" "$out/allegro-build.log"
 fi
 
 # ---------------------------------------------------------------- the native parts
