@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "app/datafile.h"
+#include "app/session.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/computer.h"
@@ -31,7 +32,13 @@ void count_tick() { tick_counter.fetch_add(1); }
 
 void count_second() { ticks_last_second.store(ticks_this_second.exchange(0)); }
 
-void present_frame() { blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h); }
+// Every screen, the credits and the end-of-game loop included, ends each
+// frame here: the one place where a signal that asks the game to end is
+// acted on in all of them.
+void present_frame() {
+    blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h);
+    end_session_if_asked();
+}
 
 // Sound is a nicety: when no MIDI device answers, digital sound alone will
 // do, and when nothing answers the game runs silent.
@@ -41,6 +48,7 @@ static void start_sound() {
 }
 
 int start_up() {
+    open_session();
     allegro_init();
     // Without a display the library falls back to its driverless system, on
     // which the keyboard and timer cannot start: say so instead of crashing.
@@ -54,8 +62,12 @@ int start_up() {
     start_sound();
 
     set_color_depth(16);
-    if (set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0) != 0) {
+    const int mode_set = set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0);
+    // Every thread of the library has started by now.
+    watch_session();
+    if (mode_set != 0) {
         allegro_message("%s\n", allegro_error);
+        end_session_if_asked();
         return 1;
     }
 
@@ -65,7 +77,12 @@ int start_up() {
     game_data = load_game_datafile(DATAFILE_NAME);
     if (!game_data) {
         // Every screen draws from the datafile, so there is nothing to run on.
+        // The full-screen mode holds the pointer and the keyboard: it is
+        // left first, or the box's OK could never be clicked.
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        end_session_if_asked();
         allegro_message("Can not load pomme.bmp !");
+        end_session_if_asked();
         return 1;
     }
 
@@ -93,6 +110,7 @@ static void use_up_ticks(bool (*current)()) {
 }
 
 void main_loop_pass() {
+    end_session_if_asked();
     // Re-installing with an unchanged rate keeps the ticks' rhythm; a new
     // rate (a level reached, or a reset) takes effect from here.
     install_int_ex(count_tick, BPS_TO_TIMER(tick_rate));

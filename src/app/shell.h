@@ -36,8 +36,10 @@ void count_second();  // once a second
 // exit status to end with after a failure has been reported.
 int start_up();
 
-// One pass of the never-ending main loop.
+// One pass of the never-ending main loop; like present_frame, it acts on a
+// signal that asked the game to end.
 void main_loop_pass();
 
-// Copies the whole of back_buffer to the screen: the last step of every frame.
+// Copies the whole of back_buffer to the screen: the last step of every
+// frame. A signal that asked the game to end is acted on here.
 void present_frame();

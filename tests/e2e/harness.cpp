@@ -393,6 +393,7 @@ void GameUnderX::start_game() {
     std::vector<char *> argv;
     for (std::string &s : arg_text) argv.push_back(s.data());
     argv.push_back(nullptr);
+    const std::vector<int> closed = closed_fds_;
     const bool drop = as_other_user_;
     const uid_t uid = game_uid_;
     const gid_t gid = game_gid_;
@@ -408,6 +409,7 @@ void GameUnderX::start_game() {
             dup2(log, 2);
         }
         if (null_in >= 0) dup2(null_in, 0);
+        for (int fd : closed) close(fd);
         // The group first: once the user has changed, it may not be changed.
         if (drop && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
             static const char failed[] = "e2e: cannot change to the game's user\n";
@@ -496,6 +498,7 @@ void GameUnderX::kill_game() {
 // ---------------------------------------------------------------- the window
 
 bool GameUnderX::locate_window() {
+    if (!display_) return false;
     // Depth-first over the whole tree: without a window manager the library
     // puts its 640x480 window inside a parent of its own.
     std::vector<Window> pending{root_};
@@ -537,6 +540,7 @@ bool GameUnderX::wait_for_window(milliseconds timeout) {
 bool GameUnderX::refresh_position() {
     // The library first maps its window on its own and then moves it into
     // its full-screen parent: the position is read again before every use.
+    if (!display_) return false;
     if (window_ != None) {
         int ax = 0, ay = 0;
         Window child = None;
@@ -741,13 +745,16 @@ std::optional<MessageBox> GameUnderX::wait_for_message(milliseconds timeout) {
     }
 }
 
-bool GameUnderX::message_window_shown() {
+bool GameUnderX::message_window_shown() { return message_window() != None; }
+
+unsigned long GameUnderX::message_window() {
+    if (!display_) return None;
     Window root_back = None, parent = None;
     Window *children = nullptr;
     unsigned int n = 0;
-    if (!XQueryTree(display_, root_, &root_back, &parent, &children, &n)) return false;
-    bool shown = false;
-    for (unsigned int i = 0; i < n && !shown; i++) {
+    if (!XQueryTree(display_, root_, &root_back, &parent, &children, &n)) return None;
+    Window shown = None;
+    for (unsigned int i = 0; i < n && shown == None; i++) {
         XClassHint hint{nullptr, nullptr};
         if (!XGetClassHint(display_, children[i], &hint)) continue;
         const bool is_message = (hint.res_name && std::strcmp(hint.res_name, "xmessage") == 0) ||
@@ -757,7 +764,7 @@ bool GameUnderX::message_window_shown() {
         XWindowAttributes a;
         if (is_message && XGetWindowAttributes(display_, children[i], &a) &&
             a.map_state == IsViewable)
-            shown = true;
+            shown = children[i];
     }
     if (children) XFree(children);
     return shown;
@@ -775,6 +782,61 @@ bool GameUnderX::wait_for_message_window(milliseconds timeout) {
 void GameUnderX::dismiss_message(const MessageBox &box) {
     kill(box.pid, SIGTERM);
     for (int i = 0; i < 250 && process_alive(box.pid); i++) pause_for(milliseconds(20));
+}
+
+bool GameUnderX::click_message_ok(milliseconds timeout) {
+    // xmessage puts its text at the top of a form and its buttons under it:
+    // with the one OK button, that is the form's lowest child.
+    const Window box = message_window();
+    if (box == None) return false;
+    Window root_back = None, parent = None, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display_, box, &root_back, &parent, &children, &n) || n == 0) return false;
+    const Window form = children[0];
+    XFree(children);
+    children = nullptr;
+    if (!XQueryTree(display_, form, &root_back, &parent, &children, &n)) return false;
+    int best_y = -1, x = 0, y = 0;
+    for (unsigned int i = 0; i < n; i++) {
+        XWindowAttributes a;
+        int ax = 0, ay = 0;
+        Window child = None;
+        if (!XGetWindowAttributes(display_, children[i], &a) || a.y <= best_y ||
+            !XTranslateCoordinates(display_, children[i], root_, a.width / 2, a.height / 2, &ax,
+                                   &ay, &child))
+            continue;
+        best_y = a.y;
+        x = ax;
+        y = ay;
+    }
+    if (children) XFree(children);
+    if (best_y < 0) return false;
+
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+        sync();
+        Window child = None;
+        int rx = -1, ry = -1, wx = 0, wy = 0;
+        unsigned int mask = 0;
+        if (XQueryPointer(display_, root_, &root_back, &child, &rx, &ry, &wx, &wy, &mask) &&
+            rx == x && ry == y)
+            break;
+        if (clock::now() >= deadline) return false;
+        pause_for(milliseconds(30));
+    }
+    press_button();
+    pause_for(milliseconds(50));
+    release_button();
+    return true;
+}
+
+void GameUnderX::lose_display() {
+    if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+    window_ = None;
+    if (xvfb_pid_ > 0) kill(xvfb_pid_, SIGKILL);
+    stop_x_server();
 }
 
 }  // namespace e2e

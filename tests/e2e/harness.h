@@ -144,6 +144,9 @@ public:
     // Runs the game through a program that executes it in the same process,
     // such as valgrind with its options; the game's path comes after them.
     void set_game_wrapper(const std::vector<std::string> &wrapper) { wrapper_ = wrapper; }
+    // Starts the game with these of its standard descriptors (0, 1, 2)
+    // closed, as a shell's `2>&-` does; what it writes on a closed one is lost.
+    void set_closed_descriptors(const std::vector<int> &fds) { closed_fds_ = fds; }
 
     // ---- the game process ----
     // Starts the game binary in the game folder, on this X server.
@@ -213,6 +216,15 @@ public:
     bool wait_for_message_window(milliseconds timeout);
     // Ends the message box program; the game then goes on.
     void dismiss_message(const MessageBox &box);
+    // Clicks the box's OK button as a person does: the pointer is moved onto
+    // the button and seen there before the left button is pressed and
+    // released. False when there is no box or the pointer would not stay.
+    bool click_message_ok(milliseconds timeout = milliseconds(5000));
+
+    // ---- the X server itself ----
+    // Ends the X server under the running game, as a logout does. Nothing
+    // that needs the display works afterwards; the game's exit still does.
+    void lose_display();
 
     Display *display() const { return display_; }
     int display_number() const { return display_number_; }
@@ -223,6 +235,8 @@ private:
     bool locate_window();
     bool refresh_position();
     void sync();
+    // The top-level window of a shown xmessage box, or 0.
+    unsigned long message_window();
     std::vector<pid_t> game_descendants() const;
 
     std::string folder_;
@@ -231,6 +245,7 @@ private:
     uid_t game_uid_ = 0;
     gid_t game_gid_ = 0;
     std::vector<std::string> wrapper_;
+    std::vector<int> closed_fds_;
     pid_t xvfb_pid_ = 0;
     int display_number_ = -1;
     Display *display_ = nullptr;

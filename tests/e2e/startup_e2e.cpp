@@ -1,20 +1,37 @@
-// Start-up without a usable snake.dat: the game says so in a message box
-// (the library shows it through the xmessage program) and, once the box is
-// dismissed, ends with a failure status instead of crashing.
+// Starting and ending the game in bad surroundings.
+//
+// Without a usable snake.dat the game says so in a message box (the library
+// shows it through the xmessage program), whose OK a person can click, and
+// then ends with status 1. SIGTERM, SIGINT and SIGHUP end the game as killed
+// by that signal on every screen, never by abort or a crash. A lost X
+// server ends it with status 1 and a line on stderr. Standard streams
+// closed at start change nothing.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <X11/keysym.h>
+
+#include <chrono>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "harness.h"
+#include "navigation.h"
+#include "screen_reading.h"
 
 namespace {
 
 using namespace e2e;
 
 const milliseconds MESSAGE_TIMEOUT(20000);
+const milliseconds SCREEN_TIMEOUT(10000);
 const milliseconds EXIT_TIMEOUT(5000);
+
+// ---------------------------------------------------------------- the error box
 
 struct DatafileCase {
     const char *name;
@@ -27,7 +44,7 @@ void PrintTo(const DatafileCase &c, std::ostream *os) { *os << c.name; }
 
 class BadDatafile : public ::testing::TestWithParam<DatafileCase> {};
 
-TEST_P(BadDatafile, ShowsTheMessageAndEndsWithAFailureStatus) {
+TEST_P(BadDatafile, ShowsTheMessageAndEndsWithStatusOneOnceOkIsClicked) {
     const DatafileCase &bad = GetParam();
     GameUnderX game;
     if (bad.present) game.write_file("snake.dat", bad.content);
@@ -44,17 +61,17 @@ TEST_P(BadDatafile, ShowsTheMessageAndEndsWithAFailureStatus) {
     ASSERT_FALSE(text.empty());
     if (text.back() == '\n') text.pop_back();
     EXPECT_EQ(text, "Can not load pomme.bmp !");
-    EXPECT_TRUE(game.wait_for_message_window(MESSAGE_TIMEOUT))
+    ASSERT_TRUE(game.wait_for_message_window(MESSAGE_TIMEOUT))
         << "the xmessage program runs but shows no window";
 
-    // The game waits for the box to be dismissed.
+    // The game waits for the box, and the box for a click on its OK.
     EXPECT_TRUE(game.game_running());
-    game.dismiss_message(*box);
-
+    ASSERT_TRUE(game.click_message_ok()) << "the pointer would not stay on the box's OK button";
     const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
-    ASSERT_TRUE(result.finished) << "the game still runs after the message was dismissed";
+    ASSERT_TRUE(result.finished) << "the game still runs after OK was clicked: the full-screen "
+                                    "mode holds the pointer";
     EXPECT_TRUE(result.exited) << to_string(result) << "\ngame log:\n" << game.game_log();
-    EXPECT_NE(result.status, 0) << to_string(result);
+    EXPECT_EQ(result.status, 1) << to_string(result);
     // Nothing was played, so no record was written.
     EXPECT_FALSE(game.file_exists("scores.txt"));
 }
@@ -66,5 +83,178 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DatafileCase> &param) {
         return std::string(param.param.name);
     });
+
+// ---------------------------------------------------------------- where the game stands
+
+enum Screen { MENU, OPTIONS, CREDITS, PLAY, GAME_OVER, ERROR_BOX };
+
+const char *screen_name(Screen screen) {
+    static const char *const names[] = {"menu",     "options",  "credits",
+                                        "play",     "game_over", "error_box"};
+    return names[screen];
+}
+
+// Starts the game (without snake.dat for the error box) and brings it to
+// `screen` as a player would; what went wrong, or empty.
+std::string bring_to(GameUnderX &game, Screen screen) {
+    if (screen != ERROR_BOX) game.install_datafile();
+    game.start_game();
+    if (screen == ERROR_BOX) {
+        if (!game.wait_for_message(MESSAGE_TIMEOUT) ||
+            !game.wait_for_message_window(MESSAGE_TIMEOUT))
+            return "no message box";
+        return "";
+    }
+    if (!game.wait_for_window() || !game.wait_until(menu_shown, SCREEN_TIMEOUT))
+        return "no menu; " + game.screenshot("no_menu");
+    std::string why;
+    switch (screen) {
+    case OPTIONS:
+        if (!open_options(game, SCREEN_TIMEOUT, &why)) return why;
+        break;
+    case CREDITS:
+        if (!move_pointer_seen(game, 300, 340, SCREEN_TIMEOUT) ||
+            !game.click_until(
+                300, 340, [](const Frame &f) { return !menu_shown(f); }, SCREEN_TIMEOUT))
+            return "the credits did not start; " + game.screenshot("credits");
+        break;
+    case PLAY:
+    case GAME_OVER:
+        if (!start_playing(game, SCREEN_TIMEOUT, &why)) return why;
+        // Up from row 100: the border is five steps away.
+        if (screen == GAME_OVER && !game.key_until(XK_Up, game_over_shown, SCREEN_TIMEOUT))
+            return "no end-of-game screen; " + game.screenshot("game_over");
+        break;
+    default:
+        break;
+    }
+    return "";
+}
+
+// ---------------------------------------------------------------- ending signals
+
+// A shell reports a death by signal n as 128 + n: either is an ending by
+// that signal, an abort or a crash is not.
+bool ended_by(const ExitResult &result, int sig) {
+    return (!result.exited && result.signal == sig) ||
+           (result.exited && result.status == 128 + sig);
+}
+
+class EndingSignal : public ::testing::TestWithParam<std::tuple<Screen, int>> {};
+
+TEST_P(EndingSignal, EndsTheGameAsKilledByIt) {
+    const Screen screen = std::get<0>(GetParam());
+    const int sig = std::get<1>(GetParam());
+    GameUnderX game;
+    const std::string why = bring_to(game, screen);
+    ASSERT_TRUE(why.empty()) << why << "\ngame log:\n" << game.game_log();
+
+    ASSERT_EQ(kill(game.game_pid(), sig), 0);
+    const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
+    ASSERT_TRUE(result.finished) << "the game still runs after signal " << sig;
+    EXPECT_TRUE(ended_by(result, sig)) << to_string(result) << "\ngame log:\n" << game.game_log();
+    if (screen == ERROR_BOX) {
+        bool gone = false;
+        for (int i = 0; i < 250 && !gone; i++) {
+            gone = !game.message_window_shown();
+            if (!gone) std::this_thread::sleep_for(milliseconds(20));
+        }
+        EXPECT_TRUE(gone) << "the message box stays on the screen after the game has ended";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(startup_e2e, EndingSignal,
+                         ::testing::Combine(::testing::Values(MENU, OPTIONS, CREDITS, PLAY,
+                                                              GAME_OVER, ERROR_BOX),
+                                            ::testing::Values(SIGTERM, SIGINT, SIGHUP)),
+                         [](const ::testing::TestParamInfo<std::tuple<Screen, int>> &param) {
+                             return std::string(screen_name(std::get<0>(param.param))) + "_" +
+                                    sigabbrev_np(std::get<1>(param.param));
+                         });
+
+// Two games on their end-of-game screens, both redrawing as fast as they
+// can, signalled at the same moment.
+TEST(startup_e2e, TwoGamesAtOnceEndAsKilledByTheSignal) {
+    GameUnderX first("two_games_first"), second("two_games_second");
+    for (GameUnderX *game : {&first, &second}) {
+        const std::string why = bring_to(*game, GAME_OVER);
+        ASSERT_TRUE(why.empty()) << why << "\ngame log:\n" << game->game_log();
+    }
+    ASSERT_EQ(kill(first.game_pid(), SIGTERM), 0);
+    ASSERT_EQ(kill(second.game_pid(), SIGTERM), 0);
+    for (GameUnderX *game : {&first, &second}) {
+        const ExitResult result = game->wait_for_exit(EXIT_TIMEOUT);
+        EXPECT_TRUE(ended_by(result, SIGTERM)) << to_string(result) << "\ngame log:\n"
+                                               << game->game_log();
+    }
+}
+
+// ---------------------------------------------------------------- the display lost
+
+class DisplayLost : public ::testing::TestWithParam<Screen> {};
+
+TEST_P(DisplayLost, EndsWithStatusOneAndSaysSo) {
+    // The game met the loss on either of its threads, at any point of a
+    // frame: a few runs each.
+    for (int run = 0; run < 4; run++) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        GameUnderX game;
+        const std::string why = bring_to(game, GetParam());
+        ASSERT_TRUE(why.empty()) << why << "\ngame log:\n" << game.game_log();
+        game.lose_display();
+        const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
+        ASSERT_TRUE(result.finished) << "the game still runs without its display";
+        EXPECT_TRUE(result.exited && result.status == 1) << to_string(result) << "\ngame log:\n"
+                                                         << game.game_log();
+        const std::string log = game.game_log();
+        const std::string line = "snake: the connection to the display was lost\n";
+        const size_t at = log.find(line);
+        EXPECT_NE(at, std::string::npos) << "game log:\n" << log;
+        if (at != std::string::npos) {
+            EXPECT_EQ(log.find(line, at + 1), std::string::npos) << log;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(startup_e2e, DisplayLost, ::testing::Values(MENU, PLAY),
+                         [](const ::testing::TestParamInfo<Screen> &param) {
+                             return std::string(screen_name(param.param));
+                         });
+
+// ---------------------------------------------------------------- closed standard streams
+
+struct ClosedStreams {
+    const char *name;
+    std::vector<int> fds;
+};
+
+void PrintTo(const ClosedStreams &c, std::ostream *os) { *os << c.name; }
+
+class StreamsClosedAtStart : public ::testing::TestWithParam<ClosedStreams> {};
+
+TEST_P(StreamsClosedAtStart, DrawTheMenuAndQuitWithStatusZero) {
+    GameUnderX game;
+    game.install_datafile();
+    game.set_closed_descriptors(GetParam().fds);
+    ASSERT_TRUE(game.start_game_with_window()) << "no game window";
+    ASSERT_TRUE(game.wait_until(menu_shown, SCREEN_TIMEOUT)) << "no menu\n"
+                                                             << game.screenshot("no_menu");
+    ASSERT_TRUE(move_pointer_seen(game, 300, 440, SCREEN_TIMEOUT)) << game.screenshot("pointer");
+    EXPECT_TRUE(game.click_until(
+        300, 440, [](const Frame &) { return false; }, EXIT_TIMEOUT, /*done_when_ended=*/true))
+        << "the game still runs after the quit button was clicked\n"
+        << game.screenshot("quit");
+    const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
+    ASSERT_TRUE(result.finished);
+    EXPECT_TRUE(result.exited && result.status == 0) << to_string(result);
+}
+
+INSTANTIATE_TEST_SUITE_P(startup_e2e, StreamsClosedAtStart,
+                         ::testing::Values(ClosedStreams{"stderr", {2}},
+                                           ClosedStreams{"stdin_and_stdout", {0, 1}},
+                                           ClosedStreams{"all_three", {0, 1, 2}}),
+                         [](const ::testing::TestParamInfo<ClosedStreams> &param) {
+                             return std::string(param.param.name);
+                         });
 
 }  // namespace
