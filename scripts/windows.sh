@@ -41,7 +41,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 "$root/scripts/deps.sh"
 packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-  googletest nsis icoutils zip unzip wine64
+  googletest nsis icoutils zip unzip wine64 liblnk-utils
 )
 missing=()
 for p in "${packages[@]}"; do

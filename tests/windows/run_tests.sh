@@ -89,8 +89,14 @@ check "the installer puts the game into %LOCALAPPDATA%\\Programs\\Snake" \
   test -f "$installed/snake.exe" -a -f "$installed/snake.dat" -a -f "$installed/uninstall.exe"
 check "the installed game is the zip's" cmp -s "$installed/snake.exe" "$unpacked/snake.exe"
 check "a Start-menu shortcut" test -f "$start_menu_unix/Snake.lnk"
-check "the shortcut starts the game in its folder" \
-  grep -qa "Programs.Snake" "$start_menu_unix/Snake.lnk"
+# The shortcut's fields as Windows reads them (lnkinfo, from liblnk-utils).
+shortcut_field() {
+  lnkinfo "$start_menu_unix/Snake.lnk" 2>/dev/null |
+    sed -n "s/^[[:space:]]*$1[[:space:]]*: //p" | head -n1 | tr -d '\r'
+}
+check "the shortcut starts snake.exe in the install folder, with its icon" \
+  test "$(shortcut_field 'Local path')|$(shortcut_field 'Working directory')|$(shortcut_field 'Icon location')" \
+     = "$appdata\\Programs\\Snake\\snake.exe|$appdata\\Programs\\Snake|$appdata\\Programs\\Snake\\snake.exe"
 check "an uninstall entry for the user" \
   bash -c "'$wine_dir/wine64' reg query '$uninstall_key' /v UninstallString 2>/dev/null | grep -q uninstall.exe"
 printf '120' > "$installed/scores.txt"
