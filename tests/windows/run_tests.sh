@@ -50,6 +50,11 @@ check "the zip holds snake.exe, snake.dat and the readme, nothing else" \
 check "its snake.dat is the Linux build's" cmp -s "$unpacked/snake.dat" "$native/game/snake.dat"
 check "the readme has CRLF line ends only" \
   test "$(grep -c $'\r$' "$unpacked/LISEZMOI-README.txt")" = "$(wc -l < "$unpacked/LISEZMOI-README.txt")"
+# Explorer, the shortcut and the uninstall entry show the icon built into
+# the .exe: the one drawn by the project's picture program.
+wrestool -x -t 14 "$unpacked/snake.exe" > "$out/test-icon.ico" 2>/dev/null || true
+check "snake.exe carries the game's icon" \
+  cmp -s -n "$(stat -c %s "$out/snake.ico")" "$out/test-icon.ico" "$out/snake.ico"
 check "the readme is in French" grep -q "^Français" "$unpacked/LISEZMOI-README.txt"
 check "the readme is in English" grep -q "^English" "$unpacked/LISEZMOI-README.txt"
 
