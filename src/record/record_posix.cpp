@@ -144,6 +144,9 @@ void record_remove_leftovers(const char *target) {
     if (dir == nullptr) {
         return;
     }
+    // The record itself is never taken for a leftover, whatever its name.
+    struct stat record_file = {};
+    const bool record_known = stat(target, &record_file) == 0;
     const int dir_fd = dirfd(dir);
     while (const dirent *entry = readdir(dir)) {
         if (!is_temp_name(entry->d_name)) {
@@ -151,14 +154,19 @@ void record_remove_leftovers(const char *target) {
         }
         // A link is not followed (O_NOFOLLOW fails on it) and a FIFO does
         // not hold the open up; a save at work holds its file locked.
-        const int fd = openat(dir_fd, entry->d_name,
-                              O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        const int flags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+        int fd = openat(dir_fd, entry->d_name, O_RDONLY | flags);
+        if (fd < 0 && errno == EACCES) {
+            fd = openat(dir_fd, entry->d_name, O_WRONLY | flags);
+        }
         if (fd < 0) {
             continue;
         }
         struct stat opened = {};
         struct stat named = {};
         if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            !(record_known && opened.st_dev == record_file.st_dev &&
+              opened.st_ino == record_file.st_ino) &&
             flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             fstatat(dir_fd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {

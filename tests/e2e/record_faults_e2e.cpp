@@ -1,10 +1,12 @@
 // The record file "scores.txt" mistreated, end to end: missing, empty,
-// read-only, a folder of that name, in a folder the player may not write,
-// and on a full disk. In each case a one-player game scores 10 (a new
-// record over the 0 or 1 the file holds) and ends on a wall, so that the
-// game reads the file, tries to save, and shows the record again in the
-// next game. The game never crashes, shows what the file holds, and never
-// loses an old record.
+// read-only, a folder or a FIFO of that name, a symbolic link to a record
+// kept elsewhere, in a folder the player may not write, and on a full disk.
+// In each case a one-player game scores 10 (a new record over the 0 or 1
+// the file holds) and ends on a wall, so that the game reads the file,
+// tries to save, and shows the record again in the next game. The game
+// never crashes nor waits, shows what the file holds, never loses an old
+// record, and says on the end-of-game screen when the new one could not be
+// saved.
 //
 // Tests run as root in CI, and root ignores permission bits: when it can,
 // the test runs the game as the unprivileged user "nobody", in a folder of
@@ -44,6 +46,10 @@ const std::string PLAYER_FOLDER = "player";
 const std::string RECORD = PLAYER_FOLDER + "/scores.txt";
 
 const Rgb SNAKE = colour::GREEN;
+// The end-of-game line saying that the new record could not be saved, on
+// row 180 from x = 160, 38 characters long.
+const Rgb NOT_SAVED_COLOUR{255, 128, 0};
+const char NOT_SAVED_LOG[] = "the record could not be saved";
 const GameTimeouts TIMEOUTS;
 // Games played until one eats its apple.
 const int ATTEMPTS = 3;
@@ -157,7 +163,10 @@ bool record_reads(const Frame &frame, Shown shown, const GameOfTen &game) {
 // case shares: the record shown at the start, the end-of-game screen of a
 // new record with the score 10, the menu after ESC, and the record shown
 // at the start of the next game. The game is left on that play screen.
-void play_and_check(GameUnderX &game, Shown before, Shown after) {
+// Whether the save worked, as the end-of-game screen and the log tell.
+enum class Save { KEPT, FAILED };
+
+void play_and_check(GameUnderX &game, Shown before, Shown after, Save save) {
     ASSERT_TRUE(game.start_game_with_window()) << "no game window; game log:\n" << game.game_log();
     const GameOfTen played = play_game_of_ten(game, SNAKE, TIMEOUTS, ATTEMPTS);
     ASSERT_TRUE(played.started) << played.story;
@@ -180,6 +189,18 @@ void play_and_check(GameUnderX &game, Shown before, Shown after) {
                          colour::YELLOW),
               played.zero)
         << game.screenshot("final_score");
+    // Some pixels of an apple beneath may come close to the line's colour;
+    // the line itself has hundreds.
+    const int not_saved_pixels = played.game_over.count(160, 180, 463, 187, NOT_SAVED_COLOUR);
+    if (save == Save::FAILED) {
+        EXPECT_GT(not_saved_pixels, 150) << "no line saying the record was not saved\n"
+                                         << game.screenshot("not_saved");
+        EXPECT_NE(game.game_log().find(NOT_SAVED_LOG), std::string::npos) << game.game_log();
+    } else {
+        EXPECT_LT(not_saved_pixels, 40) << "a saved record said to be lost\n"
+                                        << game.screenshot("saved");
+        EXPECT_EQ(game.game_log().find(NOT_SAVED_LOG), std::string::npos) << game.game_log();
+    }
 
     ASSERT_TRUE(escape_to_main_menu(game, TIMEOUTS.screen)) << "no menu after ESC\n"
                                                             << game.screenshot("after_esc");
@@ -198,7 +219,7 @@ void play_and_check(GameUnderX &game, Shown before, Shown after) {
 TEST(record_faults_e2e, MissingFileIsCreatedWithTheNewRecord) {
     GameUnderX game;
     prepare_player_folder(game);
-    play_and_check(game, Shown::ZERO, Shown::TEN);
+    play_and_check(game, Shown::ZERO, Shown::TEN, Save::KEPT);
     if (HasFatalFailure()) return;
     EXPECT_EQ(game.read_file(RECORD).value_or("(missing)"), "10");
     EXPECT_TRUE(leftovers(game).empty()) << listed(leftovers(game));
@@ -208,7 +229,7 @@ TEST(record_faults_e2e, EmptyFileReadsAsNoRecordAndTakesTheNewOne) {
     GameUnderX game;
     prepare_player_folder(game);
     write_player_file(game, "", 0644);
-    play_and_check(game, Shown::ZERO, Shown::TEN);
+    play_and_check(game, Shown::ZERO, Shown::TEN, Save::KEPT);
     if (HasFatalFailure()) return;
     EXPECT_EQ(game.read_file(RECORD).value_or("(missing)"), "10");
     EXPECT_TRUE(leftovers(game).empty()) << listed(leftovers(game));
@@ -222,7 +243,7 @@ TEST(record_faults_e2e, ReadOnlyFileIsShownAndKept) {
     write_player_file(game, "1", 0444);
     struct stat old_file {};
     ASSERT_EQ(stat(game.path_of(RECORD).c_str(), &old_file), 0);
-    play_and_check(game, Shown::ONE, Shown::ONE);
+    play_and_check(game, Shown::ONE, Shown::ONE, Save::FAILED);
     if (HasFatalFailure()) return;
     EXPECT_EQ(game.read_file(RECORD).value_or("(missing)"), "1");
     // The same file, not another one put in its place.
@@ -238,10 +259,45 @@ TEST(record_faults_e2e, FolderNamedLikeTheFileStaysAFolder) {
     prepare_player_folder(game);
     fs::create_directory(game.path_of(RECORD));
     give_to_player(game.path_of(RECORD));
-    play_and_check(game, Shown::ZERO, Shown::ZERO);
+    play_and_check(game, Shown::ZERO, Shown::ZERO, Save::FAILED);
     if (HasFatalFailure()) return;
     EXPECT_TRUE(fs::is_directory(game.path_of(RECORD)));
     EXPECT_TRUE(names_in(game.path_of(RECORD)).empty()) << listed(names_in(game.path_of(RECORD)));
+    EXPECT_TRUE(leftovers(game).empty()) << listed(leftovers(game));
+}
+
+// A FIFO under the record's name: the game starts and plays without waiting
+// on it, reads no record from it and never replaces it.
+TEST(record_faults_e2e, FifoNamedLikeTheFileIsPassedOver) {
+    GameUnderX game;
+    prepare_player_folder(game);
+    ASSERT_EQ(mkfifo(game.path_of(RECORD).c_str(), 0666), 0) << std::strerror(errno);
+    give_to_player(game.path_of(RECORD));
+    play_and_check(game, Shown::ZERO, Shown::ZERO, Save::FAILED);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(fs::symlink_status(game.path_of(RECORD)).type(), fs::file_type::fifo);
+    EXPECT_TRUE(leftovers(game).empty()) << listed(leftovers(game));
+}
+
+// A record kept in another folder through a symbolic link: the new record
+// goes into the link's target, and the link stays.
+TEST(record_faults_e2e, LinkedRecordIsSavedThroughTheLink) {
+    GameUnderX game;
+    prepare_player_folder(game);
+    const fs::path sync = game.path_of("sync");
+    fs::create_directory(sync);
+    give_to_player(sync);
+    set_mode(sync, 0755);
+    game.write_file("sync/record.txt", "1");
+    give_to_player(game.path_of("sync/record.txt"));
+    set_mode(game.path_of("sync/record.txt"), 0644);
+    fs::create_symlink("../sync/record.txt", game.path_of(RECORD));
+    play_and_check(game, Shown::ONE, Shown::TEN, Save::KEPT);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(game.read_file("sync/record.txt").value_or("(missing)"), "10");
+    EXPECT_TRUE(fs::is_symlink(game.path_of(RECORD)));
+    EXPECT_EQ(fs::read_symlink(game.path_of(RECORD)), fs::path("../sync/record.txt"));
+    EXPECT_EQ(names_in(sync), std::vector<std::string>{"record.txt"}) << listed(names_in(sync));
     EXPECT_TRUE(leftovers(game).empty()) << listed(leftovers(game));
 }
 
@@ -251,20 +307,21 @@ TEST(record_faults_e2e, ReadOnlyFolderGetsNothingNew) {
     GameUnderX game;
     prepare_player_folder(game);
     const ReadOnlyFolder read_only(game.path_of(PLAYER_FOLDER));
-    play_and_check(game, Shown::ZERO, Shown::ZERO);
+    play_and_check(game, Shown::ZERO, Shown::ZERO, Save::FAILED);
     if (HasFatalFailure()) return;
     EXPECT_EQ(names_in(game.path_of(PLAYER_FOLDER)), std::vector<std::string>{"snake.dat"})
         << listed(names_in(game.path_of(PLAYER_FOLDER)));
 }
 
 // A record file the player may write, in a folder the player may not: the
-// file can be opened for writing, so the new record is saved in it.
+// file can be opened for writing, so the new record is written over the old
+// one, "0001" becoming "10" and never a mix such as "1001".
 TEST(record_faults_e2e, WritableFileInAReadOnlyFolderTakesTheNewRecord) {
     GameUnderX game;
     prepare_player_folder(game);
-    write_player_file(game, "1", 0644);
+    write_player_file(game, "0001", 0644);
     const ReadOnlyFolder read_only(game.path_of(PLAYER_FOLDER));
-    play_and_check(game, Shown::ONE, Shown::TEN);
+    play_and_check(game, Shown::ONE, Shown::TEN, Save::KEPT);
     if (HasFatalFailure()) return;
     EXPECT_EQ(game.read_file(RECORD).value_or("(missing)"), "10");
     EXPECT_EQ(names_in(game.path_of(PLAYER_FOLDER)),
@@ -328,7 +385,7 @@ TEST(record_faults_e2e, FullDiskKeepsTheOldRecord) {
         << "the small file system did not fill up";
     const std::vector<std::string> before = names_in(game.path_of(PLAYER_FOLDER));
 
-    play_and_check(game, Shown::ONE, Shown::ONE);
+    play_and_check(game, Shown::ONE, Shown::ONE, Save::FAILED);
     if (HasFatalFailure()) return;
     EXPECT_EQ(game.read_file(RECORD).value_or("(missing)"), "1");
     EXPECT_EQ(names_in(game.path_of(PLAYER_FOLDER)), before)

@@ -1,7 +1,8 @@
 // The record file "scores.txt": what a load makes of every kind of text, what
-// a save leaves on the disk, and that no failure (read-only file or folder, a
-// folder in the file's place, a killed process, a full disk) loses the old
-// record. Every test works in a fresh folder of its own.
+// a save leaves on the disk, and that no failure (read-only file or folder,
+// something else than a file in its place, a process killed or a call
+// failing at any step of a save, a full disk) loses the old record. Every
+// test works in a fresh folder of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,10 +19,12 @@
 #include <vector>
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -30,6 +33,80 @@
 
 #include "record/record.h"
 #include "rules/collide.h"
+
+// This test program puts wrappers of its own in place of the C library's
+// calls that make up the steps of a save: creating the temporary file,
+// setting its permissions, writing, cutting, flushing, closing, renaming.
+// They pass every call on, but in a child process that arms a fault: then
+// the save's n-th such call kills the process before it is made, or fails
+// with EIO, or (only writes are counted then) writes half of its bytes.
+namespace save_faults {
+enum Kind { NONE, KILL, FAIL, SHORT };
+Kind kind = NONE;
+int at_step = 0;
+int steps = 0;
+// mkstemp fails with EACCES, as in a folder that takes no new file.
+bool folder_refuses_new_files = false;
+
+enum Action { PASS, FAIL_IT, HALVE };
+Action strike(bool writes) {
+    if (kind == NONE || (kind == SHORT && !writes) || ++steps != at_step) return PASS;
+    if (kind == KILL) raise(SIGKILL);
+    if (kind == SHORT) return HALVE;
+    errno = EIO;
+    return FAIL_IT;
+}
+
+template <typename Function>
+Function real(const char *name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+}  // namespace save_faults
+
+#define PASS_ON(name, type) static const auto next = save_faults::real<type>(name)
+
+extern "C" {
+int mkstemp(char *name) {
+    PASS_ON("mkstemp", int (*)(char *));
+    if (save_faults::folder_refuses_new_files) {
+        errno = EACCES;
+        return -1;
+    }
+    return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(name);
+}
+int fchmod(int fd, mode_t mode) noexcept {
+    PASS_ON("fchmod", int (*)(int, mode_t));
+    return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(fd, mode);
+}
+ssize_t write(int fd, const void *bytes, size_t size) {
+    PASS_ON("write", ssize_t (*)(int, const void *, size_t));
+    const save_faults::Action action = save_faults::strike(true);
+    if (action == save_faults::FAIL_IT) return -1;
+    return next(fd, bytes, action == save_faults::HALVE ? (size + 1) / 2 : size);
+}
+ssize_t pwrite(int fd, const void *bytes, size_t size, off_t offset) {
+    PASS_ON("pwrite", ssize_t (*)(int, const void *, size_t, off_t));
+    const save_faults::Action action = save_faults::strike(true);
+    if (action == save_faults::FAIL_IT) return -1;
+    return next(fd, bytes, action == save_faults::HALVE ? (size + 1) / 2 : size, offset);
+}
+int ftruncate(int fd, off_t size) noexcept {
+    PASS_ON("ftruncate", int (*)(int, off_t));
+    return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(fd, size);
+}
+int fsync(int fd) {
+    PASS_ON("fsync", int (*)(int));
+    return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(fd);
+}
+int close(int fd) {
+    PASS_ON("close", int (*)(int));
+    return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(fd);
+}
+int rename(const char *from, const char *to) noexcept {
+    PASS_ON("rename", int (*)(const char *, const char *));
+    return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(from, to);
+}
+}
 
 namespace {
 
@@ -534,7 +611,11 @@ TEST_F(RecordTest, FolderNamedLikeTheRecordFile) {
     load_record();
     EXPECT_EQ(record, SENTINEL);
     p1_score = 130;
+    testing::internal::CaptureStderr();
     save_record();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "snake: the record could not be saved in scores.txt: not a regular file\n");
+    EXPECT_EQ(record_save_failed, 1);
     struct stat info = {};
     ASSERT_EQ(stat(RECORD_FILE_NAME, &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
@@ -591,29 +672,33 @@ TEST_F(RecordTest, KilledSaveLeavesAWholeRecord) {
     EXPECT_GT(rounds_with_new_record, 0) << "no save ever finished, so nothing was tested";
 }
 
-// A write that fails half-way (here: past the process's file-size limit)
-// must leave the old record and no temporary file.
+// A write past the process's file-size limit, beside the record or in
+// place: the old record stays, no temporary file is left, and the save
+// reports its failure.
 TEST_F(RecordTest, FailedWriteKeepsTheOldRecord) {
-    write_file(RECORD_FILE_NAME, "99999");
-    fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0) << strerror(errno);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit two_bytes = {2, 2};
-        if (setrlimit(RLIMIT_FSIZE, &two_bytes) != 0) {
-            _exit(2);
+    for (const bool in_place : {false, true}) {
+        write_file(RECORD_FILE_NAME, "99999");
+        fflush(nullptr);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0) << strerror(errno);
+        if (child == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit two_bytes = {2, 2};
+            if (setrlimit(RLIMIT_FSIZE, &two_bytes) != 0) {
+                _exit(2);
+            }
+            save_faults::folder_refuses_new_files = in_place;
+            p1_score = 123456780;
+            save_record();
+            _exit(record_save_failed == 1 ? 0 : 3);
         }
-        p1_score = 123456780;
-        save_record();
-        _exit(0);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "the save crashed";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << (in_place ? "in place" : "beside");
+        EXPECT_EQ(read_file(RECORD_FILE_NAME), "99999");
+        EXPECT_EQ(folder_entries("."), std::vector<std::string>{"scores.txt"});
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the save crashed";
-    ASSERT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(read_file(RECORD_FILE_NAME), "99999");
-    EXPECT_EQ(folder_entries("."), std::vector<std::string>{"scores.txt"});
 }
 
 TEST_F(RecordTest, FullDiskKeepsTheOldRecord) {
@@ -640,8 +725,288 @@ TEST_F(RecordTest, FullDiskKeepsTheOldRecord) {
 
     p1_score = 130;
     save_record();
+    EXPECT_EQ(record_save_failed, 1);
     EXPECT_EQ(read_file(RECORD_FILE_NAME), "99999");
     EXPECT_EQ(folder_entries("."), (std::vector<std::string>{"filler", "scores.txt"}));
+}
+
+// ---------------------------------------------------------------- a fault at each step
+
+enum class SaveEnd { FINISHED, FAILED, KILLED, NO_SUCH_STEP, CRASHED };
+
+const char *name_of(SaveEnd end) {
+    const char *const NAMES[] = {"finished", "failed", "killed", "no such step", "crashed"};
+    return NAMES[static_cast<int>(end)];
+}
+
+// One save of `score` in a child process with `kind` armed at `step`; a
+// save in place when the folder is made to refuse new files.
+SaveEnd save_with_fault(save_faults::Kind kind, int step, bool in_place, uint32_t score) {
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // The save's own line on stderr would repeat for every step.
+        if (freopen("/dev/null", "w", stderr) == nullptr) _exit(4);
+        save_faults::folder_refuses_new_files = in_place;
+        save_faults::kind = kind;
+        save_faults::at_step = step;
+        p1_score = score;
+        save_record();
+        const bool reached = save_faults::steps >= step;
+        save_faults::kind = save_faults::NONE;
+        _exit(!reached ? 3 : record_save_failed != 0 ? 1 : 0);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return SaveEnd::CRASHED;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return SaveEnd::KILLED;
+    if (!WIFEXITED(status)) return SaveEnd::CRASHED;
+    switch (WEXITSTATUS(status)) {
+        case 0:
+            return SaveEnd::FINISHED;
+        case 1:
+            return SaveEnd::FAILED;
+        case 3:
+            return SaveEnd::NO_SUCH_STEP;
+        default:
+            return SaveEnd::CRASHED;
+    }
+}
+
+// Both ways of saving, beside the record and in place, killed before each
+// of their steps or with that step failing (or writing half): the file
+// reads as the old record (7) or the new one (10) every time, a failure is
+// reported unless the new record is whole, and the next save leaves the
+// new record and nothing else. The old texts are the kinds an in-place
+// rewrite could mix with the new digits ("0007" cut after "10" is "1007").
+TEST_F(RecordTest, FaultAtEachStepOfASaveKeepsOneWholeRecord) {
+    const char *const OLD_TEXTS[] = {"0007", "7 12345", "\xef\xbb\xbf  +7\n"};
+    const save_faults::Kind KINDS[] = {save_faults::KILL, save_faults::FAIL, save_faults::SHORT};
+    const char *const KIND_NAMES[] = {"", "killed", "failing", "writing half"};
+    const std::vector<std::string> ONLY_THE_RECORD = {"scores.txt"};
+    for (const bool in_place : {false, true}) {
+        for (const char *old_text : OLD_TEXTS) {
+            for (const save_faults::Kind kind : KINDS) {
+                int step = 1;
+                for (;; ++step) {
+                    ASSERT_LT(step, 40) << "a save of more steps than that?";
+                    write_file(RECORD_FILE_NAME, old_text);
+                    const SaveEnd end = save_with_fault(kind, step, in_place, 10);
+                    if (end == SaveEnd::NO_SUCH_STEP) break;
+                    const std::string content = read_file(RECORD_FILE_NAME);
+                    std::string where = std::string(in_place ? "in place" : "beside") + ", " +
+                                        KIND_NAMES[kind] + " at step " + std::to_string(step) +
+                                        ", " + name_of(end) + ", old text \"" + old_text +
+                                        "\", now \"" + content + "\"";
+                    ASSERT_NE(end, SaveEnd::CRASHED) << where;
+                    EXPECT_EQ(end == SaveEnd::KILLED, kind == save_faults::KILL) << where;
+                    record = SENTINEL;
+                    load_record();
+                    EXPECT_TRUE(record == 7u || record == 10u) << where << ": reads " << record;
+                    if (end == SaveEnd::FINISHED) {
+                        EXPECT_EQ(content, "10") << where;
+                    }
+                    if (!in_place) {
+                        EXPECT_TRUE(content == old_text || content == "10") << where;
+                    }
+                    if (end == SaveEnd::FAILED && (!in_place || kind == save_faults::SHORT)) {
+                        EXPECT_EQ(content, old_text) << where;
+                    }
+                    if (kind != save_faults::KILL) {
+                        EXPECT_EQ(folder_entries("."), ONLY_THE_RECORD) << where;
+                    }
+
+                    // Whatever the fault left, the next save leaves the new
+                    // record alone in the folder.
+                    p1_score = 20;
+                    save_record();
+                    EXPECT_EQ(read_file(RECORD_FILE_NAME), "20") << where;
+                    EXPECT_EQ(folder_entries("."), ONLY_THE_RECORD) << where;
+                    EXPECT_EQ(record_save_failed, 0) << where;
+                }
+                EXPECT_GE(step, 2) << "no step reached: " << (in_place ? "in place " : "beside ")
+                                   << KIND_NAMES[kind];
+            }
+        }
+    }
+}
+
+// Anything but a regular file under the record's name is passed over: a
+// load neither waits on it nor reads from it, a save never replaces it and
+// says it failed. A child does it, so that a load that waits for ever ends
+// with the alarm instead of holding the tests up.
+TEST_F(RecordTest, FifoOrDeviceNamedLikeTheRecordFileIsPassedOver) {
+    const struct {
+        const char *name;
+        bool fifo;
+    } cases[] = {{"a FIFO", true}, {"a link to the device /dev/null", false}};
+    for (const auto &odd : cases) {
+        unlink(RECORD_FILE_NAME);
+        int writer = -1;
+        if (odd.fifo) {
+            ASSERT_EQ(mkfifo(RECORD_FILE_NAME, 0644), 0) << strerror(errno);
+        } else {
+            ASSERT_EQ(symlink("/dev/null", RECORD_FILE_NAME), 0) << strerror(errno);
+        }
+        fflush(nullptr);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            alarm(10);
+            record = SENTINEL;
+            load_record();
+            p1_score = 130;
+            save_record();
+            load_record();
+            _exit(record == SENTINEL && record_save_failed == 1 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << odd.name << ": " << (WIFSIGNALED(status) ? strsignal(WTERMSIG(status)) : "");
+
+        // With a writer at the other end and a number waiting in it, a
+        // FIFO is still not read.
+        if (odd.fifo) {
+            writer = open(RECORD_FILE_NAME, O_RDWR | O_NONBLOCK);
+            ASSERT_GE(writer, 0) << strerror(errno);
+            ASSERT_EQ(write(writer, "42", 2), 2);
+            record = SENTINEL;
+            load_record();
+            EXPECT_EQ(record, SENTINEL);
+            char waiting[8] = {};
+            EXPECT_EQ(read(writer, waiting, sizeof waiting), 2);
+            EXPECT_STREQ(waiting, "42");
+            close(writer);
+        }
+        struct stat info = {};
+        ASSERT_EQ(lstat(RECORD_FILE_NAME, &info), 0);
+        EXPECT_TRUE(odd.fifo ? S_ISFIFO(info.st_mode) : S_ISLNK(info.st_mode)) << odd.name;
+        EXPECT_EQ(folder_entries("."), std::vector<std::string>{"scores.txt"}) << odd.name;
+    }
+    struct stat device = {};
+    ASSERT_EQ(stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
+}
+
+std::string link_text(const char *name) {
+    char text[256] = {};
+    const ssize_t got = readlink(name, text, sizeof text - 1);
+    return got < 0 ? "<no link>" : std::string(text, static_cast<size_t>(got));
+}
+
+// A record kept elsewhere through a symbolic link, even a chain of relative
+// ones: the save writes beside the last link's target and renames over it,
+// so every link stays. Leftovers go from the folder saved in, and only there.
+TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
+    ASSERT_EQ(mkdir("a", 0755), 0);
+    ASSERT_EQ(mkdir("sync", 0755), 0);
+    write_file("sync/record.txt", "500");
+    ASSERT_EQ(chmod("sync/record.txt", 0640), 0);
+    ASSERT_EQ(symlink("a/hop", RECORD_FILE_NAME), 0);
+    ASSERT_EQ(symlink("../sync/record.txt", "a/hop"), 0);
+    write_file("sync/scores.txt.Ab12Cd", "1");
+    // The record under another name of its own is no leftover.
+    ASSERT_EQ(link("sync/record.txt", "sync/scores.txt.Rec0rd"), 0);
+    write_file("scores.txt.Zz99Yy", "1");
+
+    load_record();
+    EXPECT_EQ(record, 500u);
+    p1_score = 990;
+    save_record();
+    EXPECT_EQ(record_save_failed, 0);
+    EXPECT_EQ(read_file("sync/record.txt"), "990");
+    EXPECT_EQ(permissions_of("sync/record.txt"), 0640u);
+    EXPECT_EQ(link_text(RECORD_FILE_NAME), "a/hop");
+    EXPECT_EQ(link_text("a/hop"), "../sync/record.txt");
+    EXPECT_EQ(folder_entries("sync"),
+              (std::vector<std::string>{"record.txt", "scores.txt.Rec0rd"}));
+    EXPECT_EQ(read_file("sync/scores.txt.Rec0rd"), "500");
+    EXPECT_EQ(folder_entries("."),
+              (std::vector<std::string>{"a", "scores.txt", "scores.txt.Zz99Yy", "sync"}));
+    load_record();
+    EXPECT_EQ(record, 990u);
+
+    // An absolute link is followed the same way.
+    ASSERT_EQ(unlink(RECORD_FILE_NAME), 0);
+    const std::string absolute = folder_ + "/sync/record.txt";
+    ASSERT_EQ(symlink(absolute.c_str(), RECORD_FILE_NAME), 0);
+    p1_score = 1000;
+    save_record();
+    EXPECT_EQ(read_file("sync/record.txt"), "1000");
+    EXPECT_EQ(link_text(RECORD_FILE_NAME), absolute);
+}
+
+// A link whose target is missing: the save creates the target, as it
+// creates a missing scores.txt; when even the target's folder is missing,
+// or the links go round in a loop, the save fails, says why, and creates
+// nothing.
+TEST_F(RecordTest, DanglingLinksGetTheirTargetOrAFailure) {
+    const struct {
+        const char *link;
+        const char *target;  // the file the save creates; nullptr: none
+        const char *reason;  // the end of the line on stderr
+    } cases[] = {
+        {"sync/record.txt", "sync/record.txt", nullptr},
+        {"missing/record.txt", nullptr, "missing/record.txt: No such file or directory\n"},
+        {"scores.txt", nullptr, "scores.txt: Too many levels of symbolic links\n"},
+    };
+    ASSERT_EQ(mkdir("sync", 0755), 0);
+    const mode_t old_mask = umask(022);
+    for (const auto &dangling : cases) {
+        unlink(RECORD_FILE_NAME);
+        ASSERT_EQ(symlink(dangling.link, RECORD_FILE_NAME), 0);
+        p1_score = 130;
+        testing::internal::CaptureStderr();
+        save_record();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(link_text(RECORD_FILE_NAME), dangling.link);
+        if (dangling.target != nullptr) {
+            EXPECT_EQ(record_save_failed, 0) << dangling.link;
+            EXPECT_EQ(said, "") << dangling.link;
+            EXPECT_EQ(read_file(dangling.target), "130");
+            EXPECT_EQ(permissions_of(dangling.target), 0644u);
+            record = SENTINEL;
+            load_record();
+            EXPECT_EQ(record, 130u);
+        } else {
+            EXPECT_EQ(record_save_failed, 1) << dangling.link;
+            EXPECT_EQ(said, std::string("snake: the record could not be saved in ") +
+                                dangling.reason);
+        }
+    }
+    umask(old_mask);
+    EXPECT_EQ(folder_entries("."), (std::vector<std::string>{"scores.txt", "sync"}));
+    EXPECT_EQ(folder_entries("sync"), std::vector<std::string>{"record.txt"});
+}
+
+// Only the leftovers of the game's own saves go: regular files named
+// "scores.txt." and six letters or digits, that no save is writing.
+TEST_F(RecordTest, SaveRemovesOnlyTheGamesOwnLeftovers) {
+    write_file(RECORD_FILE_NAME, "500");
+    for (const char *leftover : {"scores.txt.Ab12Cd", "scores.txt.zzzzzz", "scores.txt.000000"})
+        write_file(leftover, "12");
+    const std::vector<std::string> kept_files = {
+        "Scores.txt.Ab12Cd", "other.txt.Ab12Cd",   "scores.txt.Ab12C", "scores.txt.Ab12Cde",
+        "scores.txt.ab-123", "scores.txt.backup~", "scores.txt.BUSY00"};
+    for (const std::string &name : kept_files) write_file(name.c_str(), "keep me");
+    ASSERT_EQ(mkdir("scores.txt.FOLDER", 0755), 0);
+    ASSERT_EQ(symlink("scores.txt.Ab12C", "scores.txt.LINK00"), 0);
+    ASSERT_EQ(mkfifo("scores.txt.FIFO00", 0644), 0);
+    // A save at work in another game holds its temporary file locked.
+    const int busy = open("scores.txt.BUSY00", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(flock(busy, LOCK_EX), 0);
+
+    p1_score = 990;
+    save_record();
+    close(busy);
+    EXPECT_EQ(read_file(RECORD_FILE_NAME), "990");
+    std::vector<std::string> expected = kept_files;
+    expected.insert(expected.end(),
+                    {"scores.txt", "scores.txt.FIFO00", "scores.txt.FOLDER", "scores.txt.LINK00"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder_entries("."), expected);
+    for (const std::string &name : kept_files) EXPECT_EQ(read_file(name.c_str()), "keep me");
 }
 
 }  // namespace
