@@ -179,6 +179,26 @@ static bool is_temp_name(const char *name) {
     return true;
 }
 
+// The file's identity: its volume and its index there.
+struct file_identity {
+    DWORD volume;
+    DWORD index_high;
+    DWORD index_low;
+};
+
+static bool identity_of(HANDLE file, file_identity *identity) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(file, &info)) {
+        return false;
+    }
+    *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
+static bool same_file(const file_identity &a, const file_identity &b) {
+    return a.volume == b.volume && a.index_high == b.index_high && a.index_low == b.index_low;
+}
+
 void record_remove_leftovers(const char *target) {
     const size_t folder_length = folder_part(target);
     char pattern[RECORD_PATH_SIZE];
@@ -187,6 +207,15 @@ void record_remove_leftovers(const char *target) {
     }
     snprintf(pattern, sizeof pattern, "%.*s%s*", static_cast<int>(folder_length), target,
              RECORD_TEMP_PREFIX);
+    // The record itself is never taken for a leftover, whatever its name.
+    file_identity record_file = {};
+    bool record_known = false;
+    const HANDLE record_handle = CreateFileA(target, FILE_READ_ATTRIBUTES, SHARE_ALL, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (record_handle != INVALID_HANDLE_VALUE) {
+        record_known = identity_of(record_handle, &record_file);
+        CloseHandle(record_handle);
+    }
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) {
@@ -205,14 +234,23 @@ void record_remove_leftovers(const char *target) {
             continue;
         }
         // Opened with no sharing at all, which fails while a save, here or
-        // in another game, holds the file; deleted when this handle closes.
-        // A link is opened as itself and left alone.
-        const HANDLE file = CreateFileA(
-            path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-            FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT | FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
+        // in another game, holds the file. A link is opened as itself.
+        const HANDLE file = CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            continue;
         }
+        file_identity identity = {};
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (GetFileInformationByHandle(file, &info) &&
+            (info.dwFileAttributes & (skipped & ~FILE_ATTRIBUTE_READONLY)) == 0 &&
+            identity_of(file, &identity) && !(record_known && same_file(identity, record_file))) {
+            // Removed when this handle closes.
+            FILE_DISPOSITION_INFO remove = {};
+            remove.DeleteFile = TRUE;
+            SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
+        }
+        CloseHandle(file);
     } while (FindNextFileA(search, &found));
     FindClose(search);
 }

@@ -120,6 +120,19 @@ TEST_F(FilesOnWindows, LeftoversOfKilledSavesGoAndNothingElse) {
                                                           "scores.txt.abc", "scores.txt.zz99zz"}));
 }
 
+TEST_F(FilesOnWindows, RecordUnderALeftoversNameIsNeverSweptAway) {
+    // The record file also known by a name a save's temporary file could
+    // have: a hard link to it.
+    write_scores("7");
+    ASSERT_TRUE(CreateHardLinkA("scores.txt.ab12cd", RECORD_FILE_NAME, nullptr)) << GetLastError();
+    p1_score = 30;
+    save_record();
+    EXPECT_EQ(record_save_failed, 0);
+    EXPECT_EQ(read_scores(), "30");
+    EXPECT_NE(GetFileAttributesA("scores.txt.ab12cd"), INVALID_FILE_ATTRIBUTES)
+        << "the record was taken for a leftover";
+}
+
 TEST_F(FilesOnWindows, DatafileCheckRefusesWhatIsNoFile) {
     // A device: refused without a read that could wait.
     EXPECT_FALSE(datafile_file_sound("NUL"));
