@@ -126,7 +126,7 @@ fetch_allegro_source() {
   while read -r uri name size hash; do
     case "$name" in
       *.dsc|*.orig.tar.*)
-        /usr/lib/apt/apt-helper download-file "${uri//\'/}" "$apt_dir/source/$name" "$hash" >/dev/null ;;
+        /usr/lib/apt/apt-helper -o APT::Sandbox::User=root download-file "${uri//\'/}" "$apt_dir/source/$name" "$hash" >/dev/null ;;
     esac
   done <<< "$uris"
   dsc="$(ls "$apt_dir"/source/allegro4.4_*.dsc)"
