@@ -9,7 +9,7 @@
 #    uninstall entry, and an uninstall that leaves scores.txt;
 # 4. the real snake.exe from the zip under Wine on a virtual X server, driven
 #    by the end-to-end harness: the menu, a one-player game to a new record,
-#    and QUITTER ending the program with status 0.
+#    QUITTER ending the program with status 0, and a two-player game.
 set -euo pipefail
 out="$1"
 cross="$2"
@@ -123,9 +123,10 @@ rm -rf "$installed"
 echo "== snake.exe under Wine, end to end"
 # The Linux game's end-to-end tests, with the harness starting snake.exe
 # under Wine instead of the Linux binary.
-e2e_cases="menu_e2e.ShowsFourGreenFramesAndLightsTheOneUnderThePointer"
-e2e_cases+=":game_e2e.EatingBeatsTheRecordAndTheNextGameDoesNot"
-e2e_cases+=":menu_e2e.QuitButtonEndsTheProgramWithStatusZero"
+# The menu, a one-player game to a new record and QUITTER's status 0, and
+# two players on one keyboard for the W, A, S, D keys.
+e2e_cases="menu_e2e.*:game_e2e.EatingBeatsTheRecordAndTheNextGameDoesNot"
+e2e_cases+=":modes_e2e.TwoPlayersMeetingEndTheGameWithBothScores"
 if SNAKE_E2E_GAME="$here/wine_game.sh" SNAKE_WINDOWS_GAME="$unpacked/snake.exe" \
    "$native/tests/e2e_tests" --gtest_filter="$e2e_cases" --gtest_brief=1; then
   echo "[  PASSED  ] snake.exe end to end under Wine"
