@@ -82,6 +82,10 @@ stop_wine
 # ---------------------------------------------------------------- the installer
 
 echo "== the installer under Wine"
+# Wine never asks for administrator rights; Windows does whenever the
+# installer's manifest requires them, so the manifest is read here.
+check "the installer runs with the user's own rights" \
+  bash -c "wrestool -x --raw -t 24 '$out/$name-setup.exe' | grep -q 'requestedExecutionLevel level=\"asInvoker\"'"
 appdata="$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')"
 appdata_unix="$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')"
 start_menu_unix="$(wine winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null | tr -d '\r')"
