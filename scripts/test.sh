@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the game and runs every test: the unit suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the timer thread under
-# ThreadSanitizer, a bounded fuzzing run, and last the main build's unit,
-# display and end-to-end tests, whose summary closes the output.
+# ThreadSanitizer, a bounded fuzzing run, the Windows build's tests under
+# Wine, and last the main build's unit, display and end-to-end tests, whose
+# summary closes the output.
 #
 # SNAKE_FUZZ_SECONDS sets the fuzzing time per target (default 30).
 set -euo pipefail
@@ -28,6 +29,12 @@ cmake --build "$root/build-tsan" -j"$jobs" --target timer_race_test
 
 echo "== fuzzing"
 "$root/scripts/fuzz.sh" "${SNAKE_FUZZ_SECONDS:-30}"
+
+echo "== Windows build under Wine"
+# The game cross-built for Windows, its zip and installer, the unit tests
+# and the real snake.exe end to end, all under Wine; snake.dat and the
+# end-to-end tests come from the main build.
+"$root/scripts/windows.sh" --test --native-build "$root/build"
 
 echo "== all tests of the main build"
 cd "$root/build"

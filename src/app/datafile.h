@@ -44,6 +44,11 @@ bool datafile_bytes_sound(const unsigned char *bytes, size_t size);
 // The same check on the file at `path`; false when it cannot be read, or is
 // not a regular file.
 bool datafile_file_sound(const char *path);
+// Reads the whole of the regular file at `path` into `bytes`, without
+// blocking on a pipe or a device under that name. False when it cannot be
+// opened or read, is no regular file, or holds more than `limit` bytes. The
+// one platform call of the check: datafile_check_posix.cpp, _windows.cpp.
+bool read_regular_file(const char *path, size_t limit, std::vector<unsigned char> *bytes);
 // Unpacks a stream packed by the library's LZSS into `out`, to its end and as
 // the library's reader does. False when it would unpack to more than `limit`
 // bytes, or when the library's reader could see it otherwise: a copy from the

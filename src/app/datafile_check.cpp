@@ -12,13 +12,8 @@
 #include "app/datafile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // Nothing larger is read, and no packed stream may unpack to more than this
 // in all: the game's own datafile is about a megabyte.
@@ -271,33 +266,7 @@ bool datafile_bytes_sound(const unsigned char *bytes, size_t size) {
 }
 
 bool datafile_file_sound(const char *path) {
-    // Not blocking: a pipe or a device under the datafile's name is no datafile.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat info = {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<uintmax_t>(info.st_size) > DATAFILE_SIZE_LIMIT) {
-        close(fd);
-        return false;
-    }
-    // Read to the end, whatever the size said; one byte over the limit is enough to refuse.
-    std::vector<unsigned char> bytes(static_cast<size_t>(info.st_size) + 1);
-    size_t filled = 0;
-    bool failed = false;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() > DATAFILE_SIZE_LIMIT) break;
-            bytes.resize(std::min(bytes.size() * 2, DATAFILE_SIZE_LIMIT + 1));
-        }
-        const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            failed = true;
-            break;
-        }
-        if (got == 0) break;
-        filled += static_cast<size_t>(got);
-    }
-    close(fd);
-    return !failed && datafile_bytes_sound(bytes.data(), filled);
+    std::vector<unsigned char> bytes;
+    return read_regular_file(path, DATAFILE_SIZE_LIMIT, &bytes) &&
+           datafile_bytes_sound(bytes.data(), bytes.size());
 }

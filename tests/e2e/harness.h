@@ -105,6 +105,11 @@ struct MessageBox {
 constexpr int PARK_X = 4;
 constexpr int PARK_Y = 440;
 
+// The program start_game runs: the built game, or the command named by the
+// environment variable SNAKE_E2E_GAME (e.g. a script that starts the Windows
+// build under Wine), run the same way in the same folder.
+std::string game_command();
+
 class GameUnderX {
 public:
     // Starts the X server and makes the working folder; the game itself is

@@ -295,7 +295,7 @@ TEST_F(DatafileCheckTest, UnpackingAgreesWithTheLibrary) {
 TEST_F(DatafileCheckTest, FilesThatAreNoDatafileAreRefused) {
     EXPECT_FALSE(datafile_file_sound("/nonexistent/snake.dat"));
     EXPECT_EQ(load_game_datafile("/nonexistent/snake.dat"), nullptr);
-    EXPECT_FALSE(datafile_file_sound(std::filesystem::temp_directory_path().c_str()));
+    EXPECT_FALSE(datafile_file_sound(std::filesystem::temp_directory_path().string().c_str()));
 
     const std::vector<bytes> not_datafiles = {
         {},

@@ -2,12 +2,13 @@
 
 #include "game_globals.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
 
 #include "app/shell.h"
 #include "record/record.h"
@@ -32,16 +33,23 @@ void GameTest::SetUp() {
     }
     reset_game_state();
     old_dir_ = std::filesystem::current_path().string();
-    char pattern[] = "/tmp/snake-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    // A folder no other test uses: create_directory fails on one that exists.
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100 && dir_.empty(); attempt++) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("snake-unit-" + std::to_string(seed()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) dir_ = candidate.string();
+    }
+    ASSERT_FALSE(dir_.empty()) << "cannot make a folder in " << std::filesystem::temp_directory_path();
+    std::filesystem::current_path(dir_);
     std::srand(12345);
 }
 
 void GameTest::TearDown() {
-    if (!old_dir_.empty()) (void)chdir(old_dir_.c_str());
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    std::error_code error;
+    if (!old_dir_.empty()) std::filesystem::current_path(old_dir_, error);
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
 }
 
 void GameTest::lay_snake(Snake &snake, uint32_t hx, uint32_t hy, int dx, int dy,
