@@ -122,8 +122,14 @@ TEST(valgrind_e2e, MenuOptionsGameCreditsAndQuitAreMemoryClean) {
     GameUnderX game;
     game.install_datafile();
     const std::string log = game.path_of("valgrind.log");
+    // Valgrind runs one thread at a time, and by default the thread that
+    // gives the lock up may take it straight back: the main loop, which spins
+    // without sleeping, would then starve the library's input thread and the
+    // game would never see the pointer move. Fair scheduling hands the lock
+    // round in turn, as the real system's scheduler does.
     game.set_game_wrapper(
-        {"valgrind", "--tool=memcheck", "--error-exitcode=99", "--track-origins=yes",
+        {"valgrind", "--tool=memcheck", "--fair-sched=yes", "--error-exitcode=99",
+         "--track-origins=yes",
          "--leak-check=full", "--show-leak-kinds=definite,possible",
          "--errors-for-leak-kinds=definite", "--num-callers=40", "--gen-suppressions=all",
          "--suppressions=" + suppressions().string(), "--log-file=" + log});
