@@ -116,6 +116,22 @@ static int format_score(uint32_t score, char *text, size_t size) {
     return snprintf(text, size, "%d", signed_score);
 }
 
+bool record_is_temp_name(const char *name) {
+    const size_t prefix = sizeof RECORD_TEMP_PREFIX - 1;
+    if (strncmp(name, RECORD_TEMP_PREFIX, prefix) != 0 ||
+        strlen(name) != prefix + RECORD_TEMP_UNIQUE_CHARS) {
+        return false;
+    }
+    for (const char *c = name + prefix; *c != '\0'; c++) {
+        const bool letter_or_digit =
+            (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+        if (!letter_or_digit) {
+            return false;
+        }
+    }
+    return true;
+}
+
 size_t record_in_place_bytes(size_t old_size, const char *text, size_t size, char *out,
                              size_t out_size) {
     // The reader takes the digits from the start and stops at the blank;

@@ -26,6 +26,11 @@ const size_t RECORD_PATH_SIZE = 4096;
 const char RECORD_TEMP_PREFIX[] = "scores.txt.";
 const size_t RECORD_TEMP_UNIQUE_CHARS = 6;
 
+// True for a name of exactly that shape: RECORD_TEMP_PREFIX, then
+// RECORD_TEMP_UNIQUE_CHARS letters or digits. Shared by both systems
+// (record.cpp).
+bool record_is_temp_name(const char *name);
+
 // The most bytes one load reads of the record file (record.cpp stops there).
 const size_t RECORD_READ_LIMIT = 4096;
 

@@ -121,22 +121,6 @@ static void folder_of(const char *target, char *folder, size_t size) {
     }
 }
 
-static bool is_temp_name(const char *name) {
-    const size_t prefix = sizeof RECORD_TEMP_PREFIX - 1;
-    if (strncmp(name, RECORD_TEMP_PREFIX, prefix) != 0 ||
-        strlen(name) != prefix + RECORD_TEMP_UNIQUE_CHARS) {
-        return false;
-    }
-    for (const char *c = name + prefix; *c != '\0'; c++) {
-        const bool letter_or_digit =
-            (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
-        if (!letter_or_digit) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void record_remove_leftovers(const char *target) {
     char folder[RECORD_PATH_SIZE];
     folder_of(target, folder, sizeof folder);
@@ -149,7 +133,7 @@ void record_remove_leftovers(const char *target) {
     const bool record_known = stat(target, &record_file) == 0;
     const int dir_fd = dirfd(dir);
     while (const dirent *entry = readdir(dir)) {
-        if (!is_temp_name(entry->d_name)) {
+        if (!record_is_temp_name(entry->d_name)) {
             continue;
         }
         // A link is not followed (O_NOFOLLOW fails on it) and a FIFO does

@@ -163,22 +163,6 @@ int record_check_target(const char *target, bool *exists) {
     return 0;
 }
 
-static bool is_temp_name(const char *name) {
-    const size_t prefix = sizeof RECORD_TEMP_PREFIX - 1;
-    if (_strnicmp(name, RECORD_TEMP_PREFIX, prefix) != 0 ||
-        strlen(name) != prefix + RECORD_TEMP_UNIQUE_CHARS) {
-        return false;
-    }
-    for (const char *c = name + prefix; *c != '\0'; c++) {
-        const bool letter_or_digit =
-            (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
-        if (!letter_or_digit) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The file's identity: its volume and its index there.
 struct file_identity {
     DWORD volume;
@@ -224,7 +208,7 @@ void record_remove_leftovers(const char *target) {
     do {
         const DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
                               FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY;
-        if ((found.dwFileAttributes & skipped) != 0 || !is_temp_name(found.cFileName)) {
+        if ((found.dwFileAttributes & skipped) != 0 || !record_is_temp_name(found.cFileName)) {
             continue;
         }
         char path[RECORD_PATH_SIZE];
