@@ -23,8 +23,8 @@ void open_session();
 void watch_session();
 
 // Called where the main thread stands between library calls: once per
-// frame (present_frame), at the top of every main-loop pass, and after a
-// message box. When an ending signal came, closes the message box the
+// frame (present_frame: every screen draws at least 20 frames a second) and
+// around a message box. When an ending signal came, closes the message box the
 // library may still be showing, shuts the library down and ends the game as
 // killed by that signal; otherwise returns at once.
 void end_session_if_asked();

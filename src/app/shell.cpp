@@ -110,7 +110,6 @@ static void use_up_ticks(bool (*current)()) {
 }
 
 void main_loop_pass() {
-    end_session_if_asked();
     // Re-installing with an unchanged rate keeps the ticks' rhythm; a new
     // rate (a level reached, or a reset) takes effect from here.
     install_int_ex(count_tick, BPS_TO_TIMER(tick_rate));

@@ -36,8 +36,7 @@ void count_second();  // once a second
 // exit status to end with after a failure has been reported.
 int start_up();
 
-// One pass of the never-ending main loop; like present_frame, it acts on a
-// signal that asked the game to end.
+// One pass of the never-ending main loop.
 void main_loop_pass();
 
 // Copies the whole of back_buffer to the screen: the last step of every

@@ -25,16 +25,14 @@ static int errno_or(int fallback) {
 }
 
 FILE *record_open_for_reading(const char *name) {
-    // Looked at before it is opened: opening a device can have effects of
-    // its own, and a FIFO would wait for a writer.
-    struct stat info = {};
-    if (stat(name, &info) != 0 || !S_ISREG(info.st_mode)) {
-        return nullptr;
-    }
+    // Read on every pass of the main loop: one open and one look at what was
+    // opened. Without blocking, a FIFO opens at once and is then passed
+    // over like a device or a folder, before a byte is read.
     const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
+    struct stat info = {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return nullptr;

@@ -251,7 +251,6 @@ TEST_P(StreamsClosedAtStart, DrawTheMenuAndQuitWithStatusZero) {
 
 INSTANTIATE_TEST_SUITE_P(startup_e2e, StreamsClosedAtStart,
                          ::testing::Values(ClosedStreams{"stderr", {2}},
-                                           ClosedStreams{"stdin_and_stdout", {0, 1}},
                                            ClosedStreams{"all_three", {0, 1, 2}}),
                          [](const ::testing::TestParamInfo<ClosedStreams> &param) {
                              return std::string(param.param.name);
