@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "bench_game.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

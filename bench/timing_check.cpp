@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "bench_game.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

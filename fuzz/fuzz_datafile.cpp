@@ -66,9 +66,9 @@ void check_unpacking(const uint8_t *data, size_t size) {
 
 // The check on the bytes, and the loader on whatever it accepts.
 void check_and_load(const uint8_t *data, size_t size) {
-    if (!datafile_bytes_sound(data, size)) return;
+    if (!datafile_bytes_well_formed(data, size)) return;
     write_temp_file(nullptr, 0, data, size);
-    if (!datafile_file_sound(temp_path)) {
+    if (!datafile_file_well_formed(temp_path)) {
         fprintf(stderr, "the check accepts these bytes in memory but not from a file\n");
         abort();
     }
@@ -267,7 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     check_and_load(data, size);
     bool flawed = false;
     const bytes made = recipe_datafile(data, size, &flawed);
-    if (!flawed && !datafile_bytes_sound(made.data(), made.size())) {
+    if (!flawed && !datafile_bytes_well_formed(made.data(), made.size())) {
         fprintf(stderr, "the check refused a whole datafile of %zu bytes\n", made.size());
         abort();
     }

@@ -1,6 +1,6 @@
 #include "app/datafile.h"
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 
 const char *const DATAFILE_NAME = "snake.dat";
 
@@ -17,7 +17,7 @@ bool datafile_complete(const DATAFILE *data) {
 
 DATAFILE *load_game_datafile(const char *path) {
     // The library's loader crashes on a damaged file: it only gets sound ones.
-    if (!datafile_file_sound(path)) return nullptr;
+    if (!datafile_file_well_formed(path)) return nullptr;
     DATAFILE *data = load_datafile(path);
     if (data && !datafile_complete(data)) {
         unload_datafile(data);

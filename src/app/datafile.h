@@ -40,10 +40,10 @@ bool datafile_complete(const DATAFILE *data);
 // object header, property and size within the bytes, each picture and sample
 // holding exactly the data its header announces. Fonts, tunes and run-length
 // or compiled sprites are refused, as is anything over 64 MiB.
-bool datafile_bytes_sound(const unsigned char *bytes, size_t size);
+bool datafile_bytes_well_formed(const unsigned char *bytes, size_t size);
 // The same check on the file at `path`; false when it cannot be read, or is
 // not a regular file.
-bool datafile_file_sound(const char *path);
+bool datafile_file_well_formed(const char *path);
 // Reads the whole of the regular file at `path` into `bytes`, without
 // blocking on a pipe or a device under that name. False when it cannot be
 // opened or read, is no regular file, or holds more than `limit` bytes. The

@@ -251,7 +251,7 @@ static bool datafile_body_sound(const unsigned char *bytes, size_t size, check_s
     return objects_sound(&reader, state) && reader.left == 0;
 }
 
-bool datafile_bytes_sound(const unsigned char *bytes, size_t size) {
+bool datafile_bytes_well_formed(const unsigned char *bytes, size_t size) {
     if (size > DATAFILE_SIZE_LIMIT) return false;
     byte_reader reader = {bytes, size};
     uint32_t magic = 0;
@@ -265,8 +265,8 @@ bool datafile_bytes_sound(const unsigned char *bytes, size_t size) {
     return datafile_body_sound(plain.data(), plain.size(), &state);
 }
 
-bool datafile_file_sound(const char *path) {
+bool datafile_file_well_formed(const char *path) {
     std::vector<unsigned char> bytes;
     return read_regular_file(path, DATAFILE_SIZE_LIMIT, &bytes) &&
-           datafile_bytes_sound(bytes.data(), bytes.size());
+           datafile_bytes_well_formed(bytes.data(), bytes.size());
 }

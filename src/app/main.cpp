@@ -1,6 +1,6 @@
 #include <allegro.h>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 
 int main() {
     const int status = start_up();

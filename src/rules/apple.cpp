@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "rules/snake.h"
-#include "screens/options.h"
+#include "rules/settings.h"
 
 uint32_t apple_x = 0;
 uint32_t apple_y = 0;

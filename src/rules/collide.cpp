@@ -5,7 +5,7 @@
 #include "record/record.h"
 #include "rules/apple.h"
 #include "screens/gameover.h"
-#include "screens/options.h"
+#include "rules/settings.h"
 
 uint32_t p1_score = 0;
 uint32_t p2_score = 0;

@@ -2,7 +2,7 @@
 
 #include "rules/apple.h"
 #include "rules/tick.h"
-#include "screens/options.h"
+#include "rules/settings.h"
 
 Snake player1;
 Snake player2;

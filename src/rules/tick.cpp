@@ -5,7 +5,7 @@
 #include "rules/apple.h"
 #include "rules/collide.h"
 #include "rules/snake.h"
-#include "screens/options.h"
+#include "rules/settings.h"
 
 int32_t p1_direction = 0;
 int32_t p2_direction = 0;

@@ -2,10 +2,10 @@
 
 #include <allegro.h>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/collide.h"
-#include "screens/options.h"
+#include "rules/settings.h"
 
 // The library marks its classic text calls deprecated; the game relies on
 // their global text mode, which sticks once set to transparent.

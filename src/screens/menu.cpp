@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "app/datafile.h"
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "screens/credits.h"
 
 namespace {

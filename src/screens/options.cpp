@@ -3,21 +3,13 @@
 #include <allegro.h>
 
 #include "app/datafile.h"
-#include "app/shell.h"
+#include "app/main_loop.h"
 
 // The library marks its classic text calls deprecated; the game relies on
 // their global text mode, which sticks once set to transparent.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
-uint32_t game_mode = MODE_ONE_PLAYER;
-uint32_t step_divisor = 1;
 int32_t sound_enabled = 1;
-uint32_t colour_index = 1;
-int32_t snake_red = 0;
-int32_t snake_green = 255;
-int32_t snake_blue = 0;
-uint32_t pulse_level = 0;
-int32_t pulse_rising = 1;
 
 namespace {
 struct SnakeColour {

@@ -3,13 +3,13 @@
 #include <allegro.h>
 
 #include "app/datafile.h"
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"
 #include "rules/snake.h"
 #include "rules/tick.h"
-#include "screens/options.h"
+#include "rules/settings.h"
 
 // The library marks its classic text calls deprecated; the game relies on
 // their global text mode, which sticks once set to transparent.

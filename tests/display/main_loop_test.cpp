@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

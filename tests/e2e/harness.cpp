@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "compact_png.h"
+#include "png_writer.h"
 
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib's macros would break its headers.
@@ -197,7 +197,7 @@ bool Frame::same_area(const Frame &other, int x0, int y0, int x1, int y1) const 
 
 bool Frame::write_png(const std::string &path) const {
     if (empty()) return false;
-    return write_compact_png(*this, path);
+    return e2e::write_png(*this, path);
 }
 
 std::string to_string(const ExitResult &result) {

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "compact_png.h"
+#include "png_writer.h"
 #include "harness.h"
 #include "navigation.h"
 #include "screen_reading.h"
@@ -69,7 +69,7 @@ protected:
 
     void save(const Frame &frame, const std::string &name) {
         const std::string path = folder_ + "/" + name + ".png";
-        ASSERT_TRUE(write_compact_png(frame, path)) << "cannot write " << path;
+        ASSERT_TRUE(write_png(frame, path)) << "cannot write " << path;
         std::cout << "[ e2e      ] wrote " << path << std::endl;
     }
 

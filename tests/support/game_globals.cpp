@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

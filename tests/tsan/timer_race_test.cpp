@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "app/datafile.h"
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "rules/collide.h"
 #include "rules/snake.h"
 #include "rules/tick.h"

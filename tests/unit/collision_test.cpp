@@ -2,7 +2,7 @@
 // other, the record comparison at the end of a game, and the capacity bound.
 #include "game_fixture.h"
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "rules/collide.h"
 #include "rules/snake.h"
 #include "screens/options.h"

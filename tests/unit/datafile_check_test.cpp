@@ -138,7 +138,7 @@ bytes without_last_byte(bytes b) {
     return b;
 }
 
-bool sound(const bytes &b) { return datafile_bytes_sound(b.data(), b.size()); }
+bool sound(const bytes &b) { return datafile_bytes_well_formed(b.data(), b.size()); }
 
 int entry_count(const DATAFILE *data) {
     int n = 0;
@@ -169,7 +169,7 @@ protected:
     // refused by the check, and so never a crash.
     void expect_cut_refused(const bytes &whole, size_t length) {
         write_file(path, whole.data(), length);
-        EXPECT_FALSE(datafile_file_sound(path.c_str())) << "cut at " << length;
+        EXPECT_FALSE(datafile_file_well_formed(path.c_str())) << "cut at " << length;
         EXPECT_EQ(load_game_datafile(path.c_str()), nullptr) << "cut at " << length;
     }
 
@@ -186,7 +186,7 @@ protected:
             for (size_t length = mark > 24 ? mark - 24 : 0; length < std::min(mark + 24, size); length++)
                 cuts.push_back(length);
         for (size_t part = 0; part < parts; part++) cuts.push_back(size * part / parts);
-        for (size_t length : cuts) ASSERT_FALSE(datafile_bytes_sound(whole.data(), length)) << "cut at " << length;
+        for (size_t length : cuts) ASSERT_FALSE(datafile_bytes_well_formed(whole.data(), length)) << "cut at " << length;
 
         for (size_t length = 0; length < std::min<size_t>(512, size); length++) expect_cut_refused(whole, length);
         for (size_t part = 1; part < 20; part++) expect_cut_refused(whole, size * part / 20);
@@ -224,7 +224,7 @@ bytes DatafileCheckTest::game_file;
 
 TEST_F(DatafileCheckTest, TheGameFilePassesAndLoads) {
     EXPECT_TRUE(sound(game_file));
-    EXPECT_TRUE(datafile_file_sound(SNAKE_DAT_PATH));
+    EXPECT_TRUE(datafile_file_well_formed(SNAKE_DAT_PATH));
     DATAFILE *data = load_game_datafile(SNAKE_DAT_PATH);
     ASSERT_NE(data, nullptr);
     EXPECT_GE(entry_count(data), DATAFILE_ENTRIES_USED);
@@ -236,7 +236,7 @@ TEST_F(DatafileCheckTest, EveryCutOfTheGameFileIsRefused) {
     // The plain form is checked without unpacking: every length is cheap,
     // except in the much slower sanitizer build, which takes the cuts below.
     for (size_t length = 0; length < game_file.size(); length++)
-        ASSERT_FALSE(datafile_bytes_sound(game_file.data(), length)) << "cut at " << length;
+        ASSERT_FALSE(datafile_bytes_well_formed(game_file.data(), length)) << "cut at " << length;
 #endif
     // Around every header and every start of data, where the reading changes.
     std::vector<size_t> landmarks;
@@ -293,9 +293,9 @@ TEST_F(DatafileCheckTest, UnpackingAgreesWithTheLibrary) {
 }
 
 TEST_F(DatafileCheckTest, FilesThatAreNoDatafileAreRefused) {
-    EXPECT_FALSE(datafile_file_sound("/nonexistent/snake.dat"));
+    EXPECT_FALSE(datafile_file_well_formed("/nonexistent/snake.dat"));
     EXPECT_EQ(load_game_datafile("/nonexistent/snake.dat"), nullptr);
-    EXPECT_FALSE(datafile_file_sound(std::filesystem::temp_directory_path().string().c_str()));
+    EXPECT_FALSE(datafile_file_well_formed(std::filesystem::temp_directory_path().string().c_str()));
 
     const std::vector<bytes> not_datafiles = {
         {},
@@ -313,7 +313,7 @@ TEST_F(DatafileCheckTest, FilesThatAreNoDatafileAreRefused) {
 
     const std::string text = "Ceci n'est pas un fichier de donnees.\nIl n'y a que du texte ici.\n";
     write(bytes(text.begin(), text.end()));
-    EXPECT_FALSE(datafile_file_sound(path.c_str()));
+    EXPECT_FALSE(datafile_file_well_formed(path.c_str()));
     EXPECT_EQ(load_game_datafile(path.c_str()), nullptr);
 
     // Random bytes behind each valid start: the magic, the packed magic, "ALL.".

@@ -135,11 +135,11 @@ TEST_F(FilesOnWindows, RecordUnderALeftoversNameIsNeverSweptAway) {
 
 TEST_F(FilesOnWindows, DatafileCheckRefusesWhatIsNoFile) {
     // A device: refused without a read that could wait.
-    EXPECT_FALSE(datafile_file_sound("NUL"));
-    EXPECT_FALSE(datafile_file_sound("CONIN$"));
-    EXPECT_FALSE(datafile_file_sound("."));
+    EXPECT_FALSE(datafile_file_well_formed("NUL"));
+    EXPECT_FALSE(datafile_file_well_formed("CONIN$"));
+    EXPECT_FALSE(datafile_file_well_formed("."));
     write_small_file("snake.dat");
-    EXPECT_FALSE(datafile_file_sound("snake.dat"));
+    EXPECT_FALSE(datafile_file_well_formed("snake.dat"));
 }
 
 }  // namespace

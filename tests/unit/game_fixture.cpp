@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

@@ -1,7 +1,7 @@
 // Snakes: start rows, steps, steering from held keys, and the level table.
 #include "game_fixture.h"
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "rules/apple.h"
 #include "rules/collide.h"
 #include "rules/snake.h"

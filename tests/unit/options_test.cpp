@@ -2,7 +2,7 @@
 // step, the pulsing line and what one frame shows.
 #include "game_fixture.h"
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "rules/snake.h"
 #include "screens/options.h"
 

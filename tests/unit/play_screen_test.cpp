@@ -2,7 +2,7 @@
 #include "game_fixture.h"
 
 #include "app/datafile.h"
-#include "app/shell.h"
+#include "app/main_loop.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"

@@ -3,7 +3,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
-#include "app/shell.h"
+#include "app/main_loop.h"
 
 namespace {
 class AllegroEnvironment : public ::testing::Environment {

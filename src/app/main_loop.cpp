@@ -1,11 +1,11 @@
-#include "app/shell.h"
+#include "app/main_loop.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "app/datafile.h"
-#include "app/session.h"
+#include "app/lifecycle.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/computer.h"
@@ -37,7 +37,7 @@ void count_second() { ticks_last_second.store(ticks_this_second.exchange(0)); }
 // acted on in all of them.
 void present_frame() {
     blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h);
-    end_session_if_asked();
+    end_game_if_asked();
 }
 
 // Sound is a nicety: when no MIDI device answers, digital sound alone will
@@ -48,7 +48,7 @@ static void start_sound() {
 }
 
 int start_up() {
-    open_session();
+    prepare_start();
     allegro_init();
     // Without a display the library falls back to its driverless system, on
     // which the keyboard and timer cannot start: say so instead of crashing.
@@ -64,10 +64,10 @@ int start_up() {
     set_color_depth(16);
     const int mode_set = set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0);
     // Every thread of the library has started by now.
-    watch_session();
+    watch_ending_signals();
     if (mode_set != 0) {
         allegro_message("%s\n", allegro_error);
-        end_session_if_asked();
+        end_game_if_asked();
         return 1;
     }
 
@@ -80,9 +80,9 @@ int start_up() {
         // The full-screen mode holds the pointer and the keyboard: it is
         // left first, or the box's OK could never be clicked.
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-        end_session_if_asked();
+        end_game_if_asked();
         allegro_message("Can not load pomme.bmp !");
-        end_session_if_asked();
+        end_game_if_asked();
         return 1;
     }
 

@@ -1,4 +1,4 @@
-#include "compact_png.h"
+#include "png_writer.h"
 
 #include <png.h>
 
@@ -8,7 +8,7 @@
 
 namespace e2e {
 
-bool write_compact_png(const Frame &frame, const std::string &path) {
+bool write_png(const Frame &frame, const std::string &path) {
     if (frame.empty()) return false;
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (!file) return false;

@@ -12,6 +12,6 @@ namespace e2e {
 
 // Writes `frame` as an 8-bit RGB PNG at `path`; false when it cannot (and
 // then no file is left at `path`).
-bool write_compact_png(const Frame &frame, const std::string &path);
+bool write_png(const Frame &frame, const std::string &path);
 
 }  // namespace e2e

@@ -1,5 +1,5 @@
-// The session on POSIX systems with an X display.
-#include "app/session.h"
+// The lifecycle on POSIX systems with an X display.
+#include "app/lifecycle.h"
 
 #include <allegro.h>
 // After the library: Xlib's macros would clash with its names.
@@ -24,20 +24,11 @@ namespace {
 // The signals by which a session, a terminal or a user asks the game to end.
 constexpr int ENDING_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
 
-// The first ending signal received and not yet acted on; 0 when none.
-volatile std::sig_atomic_t end_signal = 0;
-
 sigset_t ending_set() {
     sigset_t set;
     sigemptyset(&set);
     for (int s : ENDING_SIGNALS) sigaddset(&set, s);
     return set;
-}
-
-// Only notes the signal: the main thread may be anywhere inside the library,
-// holding its locks, so everything else waits for end_session_if_asked.
-void note_end_signal(int sig) {
-    if (end_signal == 0) end_signal = sig;
 }
 
 // Runs on whichever thread found the connection gone; nothing can be drawn
@@ -86,6 +77,8 @@ std::vector<pid_t> children_named(const char *name) {
     return out;
 }
 
+}  // namespace
+
 // The library shows a message through the xmessage program and waits for
 // it; a signal cuts that wait short, and the box would stay on the screen
 // with nothing behind it.
@@ -97,9 +90,7 @@ void close_message_boxes() {
     }
 }
 
-}  // namespace
-
-void open_session() {
+void prepare_start() {
     for (int fd = 0; fd <= 2; fd++) open_on_null_device(fd);
     // The library sets no handler of its own; Xlib's default one exits,
     // which runs the library's shutdown on the thread that met the error.
@@ -110,10 +101,10 @@ void open_session() {
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
 }
 
-void watch_session() {
+void watch_ending_signals() {
     struct sigaction note;
     std::memset(&note, 0, sizeof note);
-    note.sa_handler = note_end_signal;
+    note.sa_handler = note_ending_signal;
     note.sa_mask = ending_set();
     // No SA_RESTART: the main thread's wait for a message box returns.
     note.sa_flags = 0;
@@ -130,19 +121,11 @@ void watch_session() {
     pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
 }
 
-void end_session_if_asked() {
-    const int sig = end_signal;
-    if (sig == 0) return;
-    close_message_boxes();
-    // The window goes and the screen mode is put back, as at a normal end.
-    allegro_exit();
-    std::fflush(nullptr);
-    // Ended as killed by the signal, as whoever sent it expects.
+void end_by_signal(int sig) {
     signal(sig, SIG_DFL);
     sigset_t just_this;
     sigemptyset(&just_this);
     sigaddset(&just_this, sig);
     pthread_sigmask(SIG_UNBLOCK, &just_this, nullptr);
     raise(sig);
-    _exit(128 + sig);
 }
