@@ -1,15 +1,18 @@
 // What a load of the record file "scores.txt" makes of every kind of text:
 // blanks, a sign, the digits, and the first number alone; a number past the
-// 32-bit range saturates. Nothing here needs more than the C library's
-// files, so the same table runs on every system the game is built for.
+// 32-bit range saturates. What a save leaves in place of each kind of text.
+// Nothing here needs more than the C library's files, so the same tables
+// run on every system the game is built for.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 
 #include "game_fixture.h"
 #include "record/record.h"
+#include "rules/collide.h"
 
 namespace {
 
@@ -99,5 +102,47 @@ INSTANTIATE_TEST_SUITE_P(
         no_number("byte_order_mark_after_blanks", " \xef\xbb\xbf" "42"),
         no_number("digit_past_the_read_limit", std::string(4096, ' ') + "7")),
     parse_case_name);
+
+class RecordSaveTest : public GameTest {};
+
+// The digits alone take the place of any old text the score beats; a record
+// it does not beat (another game saved it since this one read the file)
+// stays as it is, and the save is no failure.
+TEST_F(RecordSaveTest, SaveWritesTheDigitsOverARecordItBeats) {
+    const struct {
+        const char *old_text;  // nullptr: no file yet
+        uint32_t score;
+        const char *expected;
+        bool beaten;
+    } cases[] = {
+        {nullptr, 130u, "130", true},
+        {"99\r\n", 130u, "130", true},
+        {"  120\nabc\n", 130u, "130", true},
+        {"5", 123456780u, "123456780", true},
+        {"abc", 0u, "0", true},
+        {"7", 4294967286u, "-10", true},
+        {"7", 0x80000000u, "-2147483648", true},
+        {"7", 0x7fffffffu, "2147483647", true},
+        {"500", 130u, "500", false},
+        {"130", 130u, "130", false},
+        {"-5", 4000000000u, "-5", false},
+    };
+    for (const auto &c : cases) {
+        std::filesystem::remove(RECORD_FILE_NAME);
+        if (c.old_text != nullptr) write_scores(c.old_text);
+        p1_score = c.score;
+        record = SENTINEL;
+        EXPECT_EQ(save_record(), c.beaten) << c.expected;
+        EXPECT_EQ(read_scores(), c.expected) << "score " << c.score;
+        EXPECT_EQ(record_save_failed, 0);
+        EXPECT_EQ(record, SENTINEL) << "a save does not change the record in memory";
+        int entries = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(".")) {
+            EXPECT_EQ(entry.path().filename(), RECORD_FILE_NAME) << "a save must leave no other file";
+            entries++;
+        }
+        EXPECT_EQ(entries, 1);
+    }
+}
 
 }  // namespace
