@@ -30,15 +30,6 @@ static bool is_digit(int c) {
     return c >= '0' && c <= '9';
 }
 
-// The 32-bit pattern of minus `magnitude`, for 0 <= magnitude <= 2^31,
-// computed without any arithmetic that wraps.
-static uint32_t negated(uint32_t magnitude) {
-    if (magnitude == 0) {
-        return 0;
-    }
-    return (UINT32_MAX - magnitude) + 1u;
-}
-
 // The most bytes one load reads of the record file.
 static const size_t RECORD_READ_LIMIT = 4096;
 
@@ -90,7 +81,8 @@ bool read_record_number(FILE *file, uint32_t *value) {
         c = next_byte(file, &taken);
     }
 
-    *value = negative ? negated(magnitude) : magnitude;
+    // Minus the magnitude as a 32-bit pattern: unsigned arithmetic wraps.
+    *value = negative ? 0u - magnitude : magnitude;
     return true;
 }
 
@@ -114,17 +106,6 @@ void load_record() {
     fclose(file);
 }
 
-// "%d" of the score taken as a signed 32-bit number.
-static int format_score(uint32_t score, char *text, size_t size) {
-    int32_t signed_score = 0;
-    if (score > LARGEST_POSITIVE) {
-        signed_score = -static_cast<int32_t>(UINT32_MAX - score) - 1;
-    } else {
-        signed_score = static_cast<int32_t>(score);
-    }
-    return snprintf(text, size, "%d", signed_score);
-}
-
 // The name a save gives its new file (record_replace): "scores.txt." and
 // six letters or digits. Nothing else is ever taken for a leftover.
 static bool is_temp_name(const std::string &name) {
@@ -132,13 +113,8 @@ static bool is_temp_name(const std::string &name) {
     if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
         return false;
     }
-    for (size_t i = prefix.size(); i < name.size(); i++) {
-        const char c = name[i];
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c))) {
-            return false;
-        }
-    }
-    return true;
+    return name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789",
+                                  prefix.size()) == std::string::npos;
 }
 
 // Removes what saves killed half-way left in `folder`: regular files (no
@@ -158,25 +134,14 @@ static void remove_leftovers(const fs::path &folder, const std::string &target) 
     }
 }
 
-// For a folder that takes no new file: the new digits and one blank,
-// which keeps any old digit after them from joining them, written over the
-// old text in one write, then the file cut to the digits. The file reads as
-// the old record or the new one at every moment.
-static int rewrite_in_place(FILE *file, const char *text, size_t size) {
-    char bytes[32];
-    snprintf(bytes, sizeof bytes, "%s ", text);
-    return record_rewrite(file, bytes, size + 1, size);
-}
-
-// A save of `text` into `target`, under the lock every game takes for it.
+// A save of the `size` digits of `text` (a blank follows them) into
+// `target`, under the lock every game takes for it.
 // Another game may have saved since this one read the record: a record
 // that `score` does not beat is left as it is (*beaten false).
 static int save_into(const std::string &target, uint32_t score, const char *text, size_t size,
                      bool *beaten) {
-    fs::path folder = fs::path(target).parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
+    const fs::path parent = fs::path(target).parent_path();
+    const fs::path folder = parent.empty() ? fs::path(".") : parent;
     // Anything but a regular file is never opened, not even to look at it.
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
@@ -186,17 +151,13 @@ static int save_into(const std::string &target, uint32_t score, const char *text
     const bool folder_locked = record_lock_folder(folder.string());
     int reason = 0;
     FILE *file = fs::exists(status) ? record_open(target.c_str(), true, &reason) : nullptr;
-    if (reason == ENOENT) {
-        reason = 0;
-    }
-    // A folder that cannot be locked: the record file is, and it then keeps
-    // its place (rewritten in place) so that every game locks that file.
+    reason = reason == ENOENT ? 0 : reason;
+    // Where the folder cannot be locked the record file is, and then keeps
+    // its place (rewritten in place), so that every game locks that file.
     const bool in_place = !folder_locked && file != nullptr && record_lock_file(file);
     uint32_t value = 0;
     if (reason == 0 && file != nullptr && read_record_number(file, &value) && value >= score) {
         *beaten = false;
-    } else if (reason == 0 && in_place) {
-        reason = rewrite_in_place(file, text, size);
     } else if (reason == 0) {
         if (folder_locked) {
             remove_leftovers(folder, target);
@@ -204,10 +165,12 @@ static int save_into(const std::string &target, uint32_t score, const char *text
         // The new record goes to a file of its own first and then takes the
         // old one's name in a single rename, so the file always holds a
         // whole record. A folder that takes no new file still lets a
-        // writable record file be rewritten where it is.
-        reason = record_replace(target, text, size, file);
-        if (file != nullptr && (reason == EACCES || reason == EPERM)) {
-            reason = rewrite_in_place(file, text, size);
+        // writable record file be rewritten where it is: the digits and a
+        // blank that keeps any old digit after them from joining them, so
+        // that it reads as the old record or the new one at every moment.
+        reason = in_place ? 0 : record_replace(target, text, size, file);
+        if (file != nullptr && (in_place || reason == EACCES || reason == EPERM)) {
+            reason = record_rewrite(file, text, size + 1, size);
         }
     }
     if (file != nullptr) {
@@ -222,11 +185,9 @@ static int save_into(const std::string &target, uint32_t score, const char *text
 bool save_record() {
     record_save_failed = 0;
     const uint32_t score = p1_score;
+    // "%d" of the score taken as a signed 32-bit number, and a blank.
     char text[16];
-    const int length = format_score(score, text, sizeof text);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof text) {
-        return true;
-    }
+    const int length = snprintf(text, sizeof text, "%d ", static_cast<int32_t>(score)) - 1;
     // A symbolic link is written through: its target takes the new record.
     std::string target = RECORD_FILE_NAME;
     bool beaten = true;

@@ -24,11 +24,10 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
     if (write_only) {
         fd = open(name, O_WRONLY | flags);
     }
-    *reason = fd < 0 ? errno_or(EIO) : 0;
     struct stat info = {};
-    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        *reason = RECORD_NOT_A_FILE;
-    }
+    *reason = fd < 0                                             ? errno_or(EIO)
+              : fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ? RECORD_NOT_A_FILE
+                                                                 : 0;
     FILE *file = *reason != 0 ? nullptr : fdopen(fd, write_only ? "w" : for_saving ? "r+" : "r");
     if (file == nullptr && fd >= 0) {
         *reason = *reason != 0 ? *reason : errno_or(EIO);
@@ -39,30 +38,24 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
 
 int record_resolve(const char *name, std::string *target) {
     struct stat info = {};
-    if (lstat(name, &info) != 0 || !S_ISLNK(info.st_mode)) {
-        *target = name;
-        return 0;
+    const bool link = lstat(name, &info) == 0 && S_ISLNK(info.st_mode);
+    char *path = link ? realpath(name, nullptr) : nullptr;
+    if (path != nullptr) {
+        *target = path;
+        free(path);
     }
-    char *path = realpath(name, nullptr);
-    if (path == nullptr) {
-        return errno_or(ENOENT);
+    return path != nullptr || !link ? 0 : errno_or(ENOENT);
+}
+
+static bool lock(int fd) {
+    int locked = 0;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
-    *target = path;
-    free(path);
-    return 0;
+    return locked == 0;
 }
 
 // The folder opened for its lock, while a save holds it.
 static int locked_folder = -1;
-
-static bool lock(int fd) {
-    while (flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool record_lock_folder(const std::string &folder) {
     locked_folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -73,10 +66,8 @@ bool record_lock_folder(const std::string &folder) {
 }
 
 void record_unlock_folder() {
-    if (locked_folder >= 0) {
-        close(locked_folder);
-        locked_folder = -1;
-    }
+    close(locked_folder);
+    locked_folder = -1;
 }
 
 bool record_lock_file(FILE *file) {
@@ -88,8 +79,8 @@ bool record_lock_file(FILE *file) {
 // file to `size` bytes and flushes it to the disk.
 static int write_at_start(int fd, const char *bytes, size_t count, size_t size) {
     struct stat info = {};
-    if (fstat(fd, &info) != 0 ||
-        (info.st_size < static_cast<off_t>(count) && ftruncate(fd, static_cast<off_t>(count)) != 0)) {
+    const off_t grown = static_cast<off_t>(count);
+    if (fstat(fd, &info) != 0 || (info.st_size < grown && ftruncate(fd, grown) != 0)) {
         return errno_or(EIO);
     }
     for (size_t done = 0; done < count;) {
@@ -99,17 +90,16 @@ static int write_at_start(int fd, const char *bytes, size_t count, size_t size) 
         }
         done += static_cast<size_t>(written);
     }
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0 || fsync(fd) != 0) {
-        return errno_or(EIO);
-    }
-    return 0;
+    return ftruncate(fd, static_cast<off_t>(size)) != 0 || fsync(fd) != 0 ? errno_or(EIO) : 0;
+}
+
+int record_rewrite(FILE *file, const char *bytes, size_t count, size_t size) {
+    return write_at_start(fileno(file), bytes, count, size);
 }
 
 int record_replace(const std::string &target, const char *text, size_t size, FILE *old) {
-    const size_t slash = target.rfind('/');
-    std::string temp = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string folder = temp.empty() ? "." : temp;
-    temp += "scores.txt.XXXXXX";
+    const std::string folder = target.substr(0, target.rfind('/') + 1);
+    std::string temp = folder + "scores.txt.XXXXXX";
     const int fd = mkstemp(&temp[0]);
     if (fd < 0) {
         return errno_or(EACCES);
@@ -137,16 +127,13 @@ int record_replace(const std::string &target, const char *text, size_t size, FIL
         unlink(temp.c_str());
         return reason;
     }
-    // Makes the rename itself survive a power cut; a failure here loses nothing.
-    const int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The rename itself made to survive a power cut; a failure here loses nothing.
+    const int folder_fd =
+        open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder_fd >= 0) {
         const int synced = fsync(folder_fd);
         (void)synced;
         close(folder_fd);
     }
     return 0;
-}
-
-int record_rewrite(FILE *file, const char *bytes, size_t count, size_t size) {
-    return write_at_start(fileno(file), bytes, count, size);
 }

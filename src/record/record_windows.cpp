@@ -1,10 +1,9 @@
 // The record file's system calls on Windows (record_platform.h).
 //
 // As Windows has it: a record the player may not write has the read-only
-// attribute or access rules that refuse writing; the lock of a folder is a
-// mutex named after the folder's full path; the new file takes the old
-// one's hidden, system and archive attributes, and its access rules come
-// from its folder, as for any new file there.
+// attribute or access rules that refuse writing; a folder's lock is a mutex
+// named after the folder; the new file takes the old one's hidden, system
+// and archive attributes, and its access rules come from its folder.
 #include "record/record_platform.h"
 
 #include <cerrno>
@@ -16,25 +15,18 @@
 #include <io.h>
 #include <windows.h>
 
-static const DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 // The nearest errno value to the last Windows error.
 static int last_reason() {
     switch (GetLastError()) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
+        case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME:
             return ENOENT;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_CANNOT_MAKE:
+        case ERROR_ACCESS_DENIED: case ERROR_CANNOT_MAKE:
             return EACCES;
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
+        case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION:
             return EBUSY;
         case ERROR_WRITE_PROTECT:
             return EROFS;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL:
             return ENOSPC;
         case ERROR_CANT_RESOLVE_FILENAME:
             return ELOOP;
@@ -43,31 +35,29 @@ static int last_reason() {
     }
 }
 
+// An existing file opened with every sharing, so that other games go on
+// reading it and renaming over it.
+static HANDLE open_existing(const char *name, DWORD access, DWORD flags) {
+    return CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
 FILE *record_open(const char *name, bool for_saving, int *reason) {
-    // A folder is passed over before it is opened, and anything that is
-    // not a file on a disk (a device, a pipe) as soon as it is.
-    const DWORD attributes = GetFileAttributesA(name);
-    *reason = attributes == INVALID_FILE_ATTRIBUTES ? last_reason()
-              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RECORD_NOT_A_FILE
-                                                             : 0;
+    // A folder does not open as a file, and anything that is not a file on
+    // a disk (a device, a pipe) is passed over as soon as it is open.
     DWORD access = for_saving ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if (*reason == 0) {
-        file = CreateFileA(name, access, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file == INVALID_HANDLE_VALUE && for_saving && GetLastError() == ERROR_ACCESS_DENIED) {
-            access = GENERIC_WRITE;
-            file = CreateFileA(name, access, SHARE_ALL, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        }
-        *reason = file == INVALID_HANDLE_VALUE ? last_reason()
-                  : GetFileType(file) != FILE_TYPE_DISK ? RECORD_NOT_A_FILE
-                                                        : 0;
+    HANDLE file = open_existing(name, access, FILE_ATTRIBUTE_NORMAL);
+    if (file == INVALID_HANDLE_VALUE && for_saving && GetLastError() == ERROR_ACCESS_DENIED) {
+        access = GENERIC_WRITE;
+        file = open_existing(name, access, FILE_ATTRIBUTE_NORMAL);
     }
+    *reason = file == INVALID_HANDLE_VALUE               ? last_reason()
+              : GetFileType(file) != FILE_TYPE_DISK ? RECORD_NOT_A_FILE
+                                                     : 0;
     // Binary: the bytes as they are, a Ctrl-Z or a CR included.
     const bool write_only = access == GENERIC_WRITE;
-    const int flags = write_only ? _O_WRONLY : for_saving ? _O_RDWR : _O_RDONLY;
-    const int fd = *reason != 0 ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), flags | _O_BINARY);
+    const int mode = (write_only ? _O_WRONLY : for_saving ? _O_RDWR : _O_RDONLY) | _O_BINARY;
+    const int fd = *reason != 0 ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), mode);
     FILE *stream = fd < 0 ? nullptr : _fdopen(fd, write_only ? "wb" : for_saving ? "r+b" : "rb");
     if (stream == nullptr) {
         *reason = *reason != 0 ? *reason : EIO;
@@ -82,8 +72,7 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
 
 // The full path of what `name` leads to, its links followed by the system.
 static int final_path(const char *name, std::string *path) {
-    const HANDLE file = CreateFileA(name, 0, SHARE_ALL, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = open_existing(name, 0, FILE_FLAG_BACKUP_SEMANTICS);
     if (file == INVALID_HANDLE_VALUE) {
         return last_reason();
     }
@@ -95,15 +84,13 @@ static int final_path(const char *name, std::string *path) {
     const int reason = length == 0 ? last_reason() : 0;
     CloseHandle(file);
     if (reason == 0) {
-        found.resize(length);
-        *path = found;
+        *path = found.substr(0, length);
     }
     return reason;
 }
 
 int record_resolve(const char *name, std::string *target) {
     const DWORD attributes = GetFileAttributesA(name);
-    *target = name;
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return 0;
     }
@@ -136,17 +123,15 @@ bool record_lock_folder(const std::string &folder) {
 }
 
 void record_unlock_folder() {
-    if (locked_folder != nullptr) {
-        ReleaseMutex(locked_folder);
-        CloseHandle(locked_folder);
-        locked_folder = nullptr;
-    }
+    ReleaseMutex(locked_folder);
+    CloseHandle(locked_folder);
+    locked_folder = nullptr;
 }
 
 bool record_lock_file(FILE *file) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     OVERLAPPED start = {};
-    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &start) != 0;
+    return LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))),
+                      LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &start) != 0;
 }
 
 // Writes `count` bytes at the start of the file, the file first grown to
@@ -157,9 +142,8 @@ static int write_at_start(HANDLE file, const char *bytes, size_t count, size_t s
     grown.QuadPart = static_cast<LONGLONG>(count);
     end.QuadPart = static_cast<LONGLONG>(size);
     DWORD written = 0;
-    if (!GetFileSizeEx(file, &old_size) ||
-        (old_size.QuadPart < grown.QuadPart &&
-         (!SetFilePointerEx(file, grown, nullptr, FILE_BEGIN) || !SetEndOfFile(file))) ||
+    const bool grow = GetFileSizeEx(file, &old_size) && old_size.QuadPart < grown.QuadPart;
+    if ((grow && (!SetFilePointerEx(file, grown, nullptr, FILE_BEGIN) || !SetEndOfFile(file))) ||
         !SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
         !WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) || written != count ||
         !SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !SetEndOfFile(file) ||
@@ -169,22 +153,24 @@ static int write_at_start(HANDLE file, const char *bytes, size_t count, size_t s
     return 0;
 }
 
+int record_rewrite(FILE *file, const char *bytes, size_t count, size_t size) {
+    return write_at_start(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))), bytes, count,
+                          size);
+}
+
 int record_replace(const std::string &target, const char *text, size_t size, FILE *old) {
     const DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD old_attributes = old != nullptr ? GetFileAttributesA(target.c_str()) : 0;
-    const DWORD attributes =
-        old_attributes == INVALID_FILE_ATTRIBUTES || (old_attributes & KEPT) == 0
-            ? FILE_ATTRIBUTE_NORMAL
-            : old_attributes & KEPT;
-    const size_t slash = target.find_last_of("\\/");
-    std::string temp = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    temp += "scores.txt.XXXXXX";
+    DWORD attributes = old != nullptr ? GetFileAttributesA(target.c_str()) : 0;
+    attributes = attributes == INVALID_FILE_ATTRIBUTES || (attributes & KEPT) == 0
+                     ? FILE_ATTRIBUTE_NORMAL
+                     : attributes & KEPT;
+    std::string temp = target.substr(0, target.find_last_of("\\/") + 1) + "scores.txt.XXXXXX";
     if (_mktemp_s(&temp[0], temp.size() + 1) != 0) {
         return EEXIST;
     }
-    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes,
-                                    nullptr);
+    const HANDLE file =
+        CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return last_reason();
     }
@@ -201,9 +187,4 @@ int record_replace(const std::string &target, const char *text, size_t size, FIL
         DeleteFileA(temp.c_str());
     }
     return reason;
-}
-
-int record_rewrite(FILE *file, const char *bytes, size_t count, size_t size) {
-    return write_at_start(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))), bytes, count,
-                          size);
 }
