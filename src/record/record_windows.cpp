@@ -43,6 +43,13 @@ static HANDLE open_existing(const char *name, DWORD access, DWORD flags) {
 }
 
 FILE *record_open(const char *name, bool for_saving, int *reason) {
+    // The read-only attribute is how a player keeps a record as it is.
+    const DWORD attributes = GetFileAttributesA(name);
+    if (for_saving && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        *reason = EACCES;
+        return nullptr;
+    }
     // A folder does not open as a file, and anything that is not a file on
     // a disk (a device, a pipe) is passed over as soon as it is open.
     DWORD access = for_saving ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;

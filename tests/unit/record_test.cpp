@@ -1,8 +1,9 @@
 // The record file "scores.txt": what a load makes of every kind of text, what
 // a save leaves on the disk, and that no failure (read-only file or folder,
 // something else than a file in its place, a process killed or a call
-// failing at any step of a save, a full disk) loses the old record. Every
-// test works in a fresh folder of its own.
+// failing at any step of a save, a full disk) loses the old record, nor does
+// another game saving at the same moment lose the higher one. Every test
+// works in a fresh folder of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
