@@ -1,6 +1,6 @@
-// The record file and the datafile check through Windows calls: the hidden
-// and read-only attributes, leftovers of killed saves, and names that are no
-// file. The texts a save leaves are record_reader_test.cpp's, on both systems.
+// The record file and the datafile check through Windows calls: the save's
+// temporary file and its move over the old record, the read-only attribute,
+// leftovers of killed saves, and names that are no file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,7 +45,7 @@ protected:
     }
 };
 
-TEST_F(FilesOnWindows, SaveKeepsTheHiddenAttribute) {
+TEST_F(FilesOnWindows, SaveMovesAWholeRecordOverTheOldOne) {
     write_scores("99");
     // The old file's hidden attribute stays with the record.
     SetFileAttributesA(RECORD_FILE_NAME, FILE_ATTRIBUTE_HIDDEN);

@@ -1,9 +1,8 @@
 // The record file "scores.txt": what a load makes of every kind of text, what
 // a save leaves on the disk, and that no failure (read-only file or folder,
 // something else than a file in its place, a process killed or a call
-// failing at any step of a save, a full disk) loses the old record, nor does
-// another game saving at the same moment lose the higher one. Every test
-// works in a fresh folder of its own.
+// failing at any step of a save, a full disk) loses the old record. Every
+// test works in a fresh folder of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -36,12 +36,12 @@
 #include "rules/collide.h"
 
 // This test program puts wrappers of its own in place of the C library's
-// calls that make up the steps of a save: locking, creating the temporary
-// file, setting its permissions, writing, cutting, flushing, closing,
-// renaming. They pass every call on, but in a child process that arms a
-// fault: then the save's n-th such call kills the process before it is
-// made, or fails with EIO, or (only writes are counted then) writes half of
-// its bytes, or lets another game save 30 at that moment.
+// calls that make up the steps of a save: creating the temporary file,
+// setting its permissions, writing, cutting, flushing, closing, renaming.
+// They pass every call on, but in a child process that arms a fault: then
+// the save's n-th such call kills the process before it is made, or fails
+// with EIO, or (only writes are counted then) writes half of its bytes.
+// Locking is a step too; RIVAL has another game save 30 at that step.
 namespace save_faults {
 enum Kind { NONE, KILL, FAIL, SHORT, RIVAL };
 Kind kind = NONE;
@@ -49,8 +49,7 @@ int at_step = 0;
 int steps = 0;
 // mkstemp fails with EACCES, as in a folder that takes no new file.
 bool folder_refuses_new_files = false;
-// The other game's process, whether its lock had to wait, and in it, where
-// it tells that.
+// The other game, whether it found the lock taken, and in it, where it says so.
 pid_t rival = -1;
 bool rival_waited = false;
 int rival_report = -1;
@@ -142,10 +141,8 @@ int flock(int fd, int operation) noexcept {
     // The other game tells whether it finds the lock taken, then waits for it.
     if (save_faults::rival_report >= 0) {
         const char said = next(fd, operation | LOCK_NB) == 0 ? 'g' : 'w';
-        const bool told = write(save_faults::rival_report, &said, 1) == 1;
-        close(save_faults::rival_report);
-        save_faults::rival_report = -1;
-        if (told && said == 'g') return 0;
+        if (write(std::exchange(save_faults::rival_report, -1), &said, 1) != 1) _exit(1);
+        if (said == 'g') return 0;
     }
     return save_faults::strike(false) == save_faults::FAIL_IT ? -1 : next(fd, operation);
 }
@@ -658,10 +655,10 @@ TEST_F(RecordTest, FullDiskKeepsTheOldRecord) {
 
 // ---------------------------------------------------------------- a fault at each step
 
-enum class SaveEnd { FINISHED, FAILED, NOT_BEATEN, NO_SUCH_STEP, AT_ONCE, KILLED, CRASHED };
+enum class SaveEnd { FINISHED, FAILED, LOWER, NO_SUCH_STEP, AT_ONCE, KILLED, CRASHED };
 
 const char *name_of(SaveEnd end) {
-    const char *const NAMES[] = {"finished", "failed", "not beaten", "no such step",
+    const char *const NAMES[] = {"finished", "failed", "lower than the record", "no such step",
                                  "saved at once with the other game", "killed", "crashed"};
     return NAMES[static_cast<int>(end)];
 }
@@ -683,10 +680,9 @@ SaveEnd save_with_fault(save_faults::Kind kind, int step, bool in_place, uint32_
         const bool beaten = save_record();
         const bool reached = save_faults::steps >= step;
         save_faults::kind = save_faults::NONE;
-        int rival_status = 0;
-        const bool apart = save_faults::rival < 0 ||
-                           (waitpid(save_faults::rival, &rival_status, 0) == save_faults::rival &&
-                            rival_status == 0 && beaten == save_faults::rival_waited);
+        int rival = 0;
+        const bool apart = save_faults::rival < 0 || (waitpid(save_faults::rival, &rival, 0) > 0 &&
+                           rival == 0 && beaten == save_faults::rival_waited);
         _exit(!reached ? 3 : record_save_failed != 0 ? 1 : !apart ? 4 : beaten ? 0 : 2);
     }
     int status = 0;
@@ -707,7 +703,7 @@ TEST_F(RecordTest, FaultAtEachStepOfASaveKeepsOneWholeRecord) {
     const char *const OLD_TEXTS[] = {"0007", "7 12345", "\xef\xbb\xbf  +7\n"};
     const save_faults::Kind KINDS[] = {save_faults::KILL, save_faults::FAIL, save_faults::SHORT,
                                        save_faults::RIVAL};
-    const char *const KIND_NAMES[] = {"", "killed", "failing", "writing half", "another game saving"};
+    const char *const KIND_NAMES[] = {"", "killed", "failing", "writing half", "another saving"};
     const std::vector<std::string> ONLY_THE_RECORD = {"scores.txt"};
     for (const bool in_place : {false, true}) {
         for (const char *old_text : OLD_TEXTS) {
@@ -726,7 +722,7 @@ TEST_F(RecordTest, FaultAtEachStepOfASaveKeepsOneWholeRecord) {
                     ASSERT_NE(end, SaveEnd::CRASHED) << where;
                     EXPECT_EQ(end == SaveEnd::KILLED, kind == save_faults::KILL) << where;
                     if (kind == save_faults::RIVAL) {
-                        EXPECT_TRUE(end == SaveEnd::FINISHED || end == SaveEnd::NOT_BEATEN) << where;
+                        EXPECT_TRUE(end == SaveEnd::FINISHED || end == SaveEnd::LOWER) << where;
                         EXPECT_EQ(content, "30") << where;
                         EXPECT_EQ(folder_entries("."), ONLY_THE_RECORD) << where;
                         continue;
@@ -868,16 +864,17 @@ TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
     EXPECT_EQ(link_text(RECORD_FILE_NAME), absolute);
 }
 
-// A link whose target or its folder is missing, or links that go round in
-// a loop: the save fails, says why, and creates nothing.
+// When a link's target is missing (or even the target's folder),
+// or the links go round in a loop, the save fails, says why, and creates
+// nothing.
 TEST_F(RecordTest, DanglingLinksAreReportedAndCreateNothing) {
     const struct {
         const char *link;
         const char *reason;  // the end of the line on stderr
     } cases[] = {
-        {"sync/record.txt", "No such file or directory"},
-        {"missing/record.txt", "No such file or directory"},
-        {"scores.txt", "Too many levels of symbolic links"},
+        {"sync/record.txt", "scores.txt: No such file or directory\n"},
+        {"missing/record.txt", "scores.txt: No such file or directory\n"},
+        {"scores.txt", "scores.txt: Too many levels of symbolic links\n"},
     };
     ASSERT_EQ(mkdir("sync", 0755), 0);
     for (const auto &dangling : cases) {
@@ -889,17 +886,15 @@ TEST_F(RecordTest, DanglingLinksAreReportedAndCreateNothing) {
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(link_text(RECORD_FILE_NAME), dangling.link);
         EXPECT_EQ(record_save_failed, 1) << dangling.link;
-        EXPECT_EQ(said, std::string("snake: the record could not be saved in scores.txt: ") +
-                            dangling.reason + "\n");
+        EXPECT_EQ(said, std::string("snake: the record could not be saved in ") +
+                            dangling.reason);
     }
     EXPECT_EQ(folder_entries("."), (std::vector<std::string>{"scores.txt", "sync"}));
     EXPECT_TRUE(folder_entries("sync").empty());
 }
 
 // Only the leftovers of the game's own saves go: regular files named
-// "scores.txt." and six letters or digits. (A save at work holds the
-// folder's lock, which the sweep waits for: see the other game saving in
-// FaultAtEachStepOfASaveKeepsOneWholeRecord.)
+// "scores.txt." and six letters or digits (a save at work holds the lock).
 TEST_F(RecordTest, SaveRemovesOnlyTheGamesOwnLeftovers) {
     write_file(RECORD_FILE_NAME, "500");
     for (const char *leftover : {"scores.txt.Ab12Cd", "scores.txt.zzzzzz", "scores.txt.000000"})
