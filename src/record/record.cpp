@@ -134,10 +134,10 @@ static void remove_leftovers(const fs::path &folder, const std::string &target) 
     }
 }
 
-// A save of the `size` digits of `text` (a blank follows them) into
-// `target`, under the lock every game takes for it.
-// Another game may have saved since this one read the record: a record
-// that `score` does not beat is left as it is (*beaten false).
+// Saves the `size` digits of `text` (a blank follows them) into `target`,
+// under the lock every game takes for a save. Another game may have saved
+// since this one read the record: a record that `score` does not beat is
+// left as it is (*beaten false).
 static int save_into(const std::string &target, uint32_t score, const char *text, size_t size,
                      bool *beaten) {
     const fs::path parent = fs::path(target).parent_path();

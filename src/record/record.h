@@ -7,8 +7,8 @@
 extern uint32_t record;
 // 1 when the last save_record could not store the new record (a full disk,
 // an I/O error, a file or folder the player may not write, something else
-// than a file under the record's name), 0 when it did; the end-of-game
-// screen tells the player. Cleared at the start of every save.
+// than a file under the record's name), 0 when it did or found a higher
+// record; the end-of-game screen tells the player. Cleared at every save.
 extern int32_t record_save_failed;
 
 // Name of the record file, relative to the working directory.

@@ -38,13 +38,16 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
 
 int record_resolve(const char *name, std::string *target) {
     struct stat info = {};
-    const bool link = lstat(name, &info) == 0 && S_ISLNK(info.st_mode);
-    char *path = link ? realpath(name, nullptr) : nullptr;
-    if (path != nullptr) {
-        *target = path;
-        free(path);
+    if (lstat(name, &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return 0;
     }
-    return path != nullptr || !link ? 0 : errno_or(ENOENT);
+    char *path = realpath(name, nullptr);
+    if (path == nullptr) {
+        return errno_or(ENOENT);
+    }
+    *target = path;
+    free(path);
+    return 0;
 }
 
 static bool lock(int fd) {
