@@ -1,10 +1,6 @@
-// The record file's calls into the operating system, for record.cpp alone:
-// record_posix.cpp holds them for POSIX systems, record_windows.cpp for
-// Windows. What a save does with them, the text and the leftover sweep are
-// written once, in record.cpp.
-//
-// Functions that return an int return 0 when they worked and otherwise the
-// reason they did not: an errno value (Windows' errors mapped onto the
+// The record file's calls into the system, for record.cpp alone, in
+// record_posix.cpp and record_windows.cpp. Those returning an int return 0,
+// or the reason they failed: an errno value (Windows' errors mapped onto the
 // nearest one), or RECORD_NOT_A_FILE.
 #pragma once
 
@@ -26,22 +22,21 @@ FILE *record_open(const char *name, bool for_saving, int *reason);
 // its links; a dangling link or a loop gives the reason instead.
 int record_resolve(const char *name, std::string *target);
 
-// The lock every game takes for a save, so that two games ending at once
-// save one after the other. record_lock_folder waits for the lock of
-// `folder`, held until record_unlock_folder; false when the folder cannot
-// be locked (one the player may not read). record_lock_file waits for a
-// lock on the record file itself, held until the file is closed.
+// The lock every game takes for a save, so that games ending at once save
+// one after the other: the lock of `folder`, held until
+// record_unlock_folder (false when the folder cannot be locked, one the
+// player may not read), or failing that, of the record file itself, held
+// until it is closed.
 bool record_lock_folder(const std::string &folder);
 void record_unlock_folder();
 bool record_lock_file(FILE *file);
 
-// Writes `text` into a new file "scores.txt." and six letters or digits in
-// the folder of `target`, flushes it to the disk and renames it over
-// `target`, which it creates when missing: `target` holds its old content
-// or `text` at every moment, and a failure leaves no new file behind. The
-// new file keeps the permissions of `old` (the record open for saving, or
-// nullptr for those of a new file). EACCES or EPERM: the folder takes no
-// new file.
+// Writes `text` into a new file "scores.txt." and six letters or digits
+// beside `target`, flushes it to the disk and renames it over `target`
+// (created when missing), which holds its old content or `text` at every
+// moment; a failure leaves no new file. The new file keeps the permissions
+// of `old` (the record open for saving), or takes a new file's. EACCES or
+// EPERM: the folder takes no new file.
 int record_replace(const std::string &target, const char *text, size_t size, FILE *old);
 
 // Rewrites the record open for saving where it is: `count` bytes written at
