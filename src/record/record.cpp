@@ -1,6 +1,6 @@
 // The record file "scores.txt": read on every pass of the main loop, rewritten
 // when a one-player game beats the record. The rules of the text and what a
-// save does when a step fails live here; the calls into the system are in
+// save does, step by step, live here; the calls into the system are in
 // record_platform.h.
 #include "record/record.h"
 
@@ -8,9 +8,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "record/record_platform.h"
 #include "rules/collide.h"
+
+namespace fs = std::filesystem;
 
 uint32_t record = 0;
 int32_t record_save_failed = 0;
@@ -25,14 +30,8 @@ static bool is_digit(int c) {
     return c >= '0' && c <= '9';
 }
 
-// The 32-bit pattern of minus `magnitude`, for 0 <= magnitude <= 2^31,
-// computed without any arithmetic that wraps.
-static uint32_t negated(uint32_t magnitude) {
-    if (magnitude == 0) {
-        return 0;
-    }
-    return (UINT32_MAX - magnitude) + 1u;
-}
+// The most bytes one load reads of the record file.
+static const size_t RECORD_READ_LIMIT = 4096;
 
 // The next byte of the record file, or EOF once RECORD_READ_LIMIT bytes
 // have been taken: a record is one short line, and digits past the point
@@ -82,14 +81,16 @@ bool read_record_number(FILE *file, uint32_t *value) {
         c = next_byte(file, &taken);
     }
 
-    *value = negative ? negated(magnitude) : magnitude;
+    // Minus the magnitude as a 32-bit pattern: unsigned arithmetic wraps.
+    *value = negative ? 0u - magnitude : magnitude;
     return true;
 }
 
 void load_record() {
     // Read-only, so that a record file the player may not change is still
     // shown; anything but a regular file is passed over without waiting.
-    FILE *file = record_open_for_reading(RECORD_FILE_NAME);
+    int reason = 0;
+    FILE *file = record_open(RECORD_FILE_NAME, false, &reason);
     if (file == nullptr) {
         return;
     }
@@ -105,85 +106,99 @@ void load_record() {
     fclose(file);
 }
 
-// "%d" of the score taken as a signed 32-bit number.
-static int format_score(uint32_t score, char *text, size_t size) {
-    int32_t signed_score = 0;
-    if (score > LARGEST_POSITIVE) {
-        signed_score = -static_cast<int32_t>(UINT32_MAX - score) - 1;
-    } else {
-        signed_score = static_cast<int32_t>(score);
-    }
-    return snprintf(text, size, "%d", signed_score);
-}
-
-bool record_is_temp_name(const char *name) {
-    const size_t prefix = sizeof RECORD_TEMP_PREFIX - 1;
-    if (strncmp(name, RECORD_TEMP_PREFIX, prefix) != 0 ||
-        strlen(name) != prefix + RECORD_TEMP_UNIQUE_CHARS) {
+// The name a save gives its new file (record_replace): "scores.txt." and
+// six letters or digits. Nothing else is ever taken for a leftover.
+static bool is_temp_name(const std::string &name) {
+    const std::string prefix = "scores.txt.";
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
         return false;
     }
-    for (const char *c = name + prefix; *c != '\0'; c++) {
-        const bool letter_or_digit =
-            (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
-        if (!letter_or_digit) {
-            return false;
+    return name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789",
+                                  prefix.size()) == std::string::npos;
+}
+
+// Removes what saves killed half-way left in `folder`: regular files (no
+// links, folders or FIFOs) with a save's name, but never the record itself
+// known by another name. Called under the folder's lock, which a save at
+// work holds: no file it finds is being written.
+static void remove_leftovers(const fs::path &folder, const std::string &target) {
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        if (is_temp_name(entry->path().filename().string()) &&
+            entry->symlink_status(ignored).type() == fs::file_type::regular &&
+            !fs::equivalent(entry->path(), target, ignored)) {
+            fs::remove(entry->path(), ignored);
         }
     }
-    return true;
 }
 
-size_t record_in_place_bytes(size_t old_size, const char *text, size_t size, char *out,
-                             size_t out_size) {
-    // The reader takes the digits from the start and stops at the blank;
-    // the cut that follows takes the blank and the old text away.
-    size_t count = old_size > size ? size + 1 : size;
-    if (count > out_size) {
-        count = out_size;
+// Saves the `size` digits of `text` (a blank follows them) into `target`,
+// under the lock every game takes for a save. Another game may have saved
+// since this one read the record: a record that `score` does not beat is
+// left as it is (*beaten false).
+static int save_into(const std::string &target, uint32_t score, const char *text, size_t size,
+                     bool *beaten) {
+    const fs::path parent = fs::path(target).parent_path();
+    const fs::path folder = parent.empty() ? fs::path(".") : parent;
+    // Anything but a regular file is never opened, not even to look at it.
+    std::error_code error;
+    const fs::file_status status = fs::status(target, error);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return RECORD_NOT_A_FILE;
     }
-    memset(out, ' ', count);
-    memcpy(out, text, size < count ? size : count);
-    return count;
-}
-
-static const char *reason_text(int reason) {
-    if (reason == RECORD_NOT_A_FILE) {
-        return "not a regular file";
-    }
-    return strerror(reason);
-}
-
-void save_record() {
-    record_save_failed = 0;
-    char text[16];
-    const int length = format_score(p1_score, text, sizeof text);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof text) {
-        return;
-    }
-    const size_t size = static_cast<size_t>(length);
-
-    // A symbolic link is written through: its target takes the new record.
-    char target[RECORD_PATH_SIZE] = "";
-    const char *shown = RECORD_FILE_NAME;
-    bool exists = false;
-    int reason = record_resolve_target(RECORD_FILE_NAME, target, sizeof target);
-    if (reason == 0) {
-        shown = target;
-        reason = record_check_target(target, &exists);
-    }
-    if (reason == 0) {
-        record_remove_leftovers(target);
+    const bool folder_locked = record_lock_folder(folder.string());
+    int reason = 0;
+    FILE *file = fs::exists(status) ? record_open(target.c_str(), true, &reason) : nullptr;
+    reason = reason == ENOENT ? 0 : reason;
+    // Where the folder cannot be locked the record file is, and then keeps
+    // its place (rewritten in place), so that every game locks that file.
+    const bool in_place = !folder_locked && file != nullptr && record_lock_file(file);
+    uint32_t value = 0;
+    if (reason == 0 && file != nullptr && read_record_number(file, &value) && value >= score) {
+        *beaten = false;
+    } else if (reason == 0) {
+        if (folder_locked) {
+            remove_leftovers(folder, target);
+        }
         // The new record goes to a file of its own first and then takes the
         // old one's name in a single rename, so the file always holds a
         // whole record. A folder that takes no new file still lets a
-        // writable record file be rewritten where it is.
-        reason = record_replace(target, text, size, exists);
-        if (exists && (reason == EACCES || reason == EPERM)) {
-            reason = record_rewrite_in_place(target, text, size);
+        // writable record file be rewritten where it is: the digits and a
+        // blank that keeps any old digit after them from joining them, so
+        // that it reads as the old record or the new one at every moment.
+        reason = in_place ? 0 : record_replace(target, text, size, file);
+        if (file != nullptr && (in_place || reason == EACCES || reason == EPERM)) {
+            reason = record_rewrite(file, text, size + 1, size);
         }
+    }
+    if (file != nullptr) {
+        fclose(file);
+    }
+    if (folder_locked) {
+        record_unlock_folder();
+    }
+    return reason;
+}
+
+bool save_record() {
+    record_save_failed = 0;
+    const uint32_t score = p1_score;
+    // "%d" of the score taken as a signed 32-bit number, and a blank.
+    char text[16];
+    const int length = snprintf(text, sizeof text, "%d ", static_cast<int32_t>(score)) - 1;
+    // A symbolic link is written through: its target takes the new record.
+    std::string target = RECORD_FILE_NAME;
+    bool beaten = true;
+    int reason = record_resolve(RECORD_FILE_NAME, &target);
+    if (reason == 0) {
+        reason = save_into(target, score, text, static_cast<size_t>(length), &beaten);
     }
     if (reason != 0) {
         record_save_failed = 1;
-        fprintf(stderr, "snake: the record could not be saved in %s: %s\n", shown,
-                reason_text(reason));
+        fprintf(stderr, "snake: the record could not be saved in %s: %s\n", target.c_str(),
+                reason == RECORD_NOT_A_FILE ? "not a regular file" : strerror(reason));
     }
+    return beaten;
 }

@@ -30,8 +30,8 @@ static void end_game() {
     load_record();
     if (game_mode == MODE_ONE_PLAYER) {
         if (p1_score > record) {
-            new_record_flag = 1;
-            save_record();
+            // Not beaten after all when another game has just saved a higher record.
+            new_record_flag = save_record() ? 1 : 0;
         } else {
             new_record_flag = 0;
         }

@@ -1,15 +1,19 @@
 // What a load of the record file "scores.txt" makes of every kind of text:
 // blanks, a sign, the digits, and the first number alone; a number past the
-// 32-bit range saturates. Nothing here needs more than the C library's
-// files, so the same table runs on every system the game is built for.
+// 32-bit range saturates. What a save leaves in place of each kind of text.
+// Nothing here needs more than the C library's files, so the same tables
+// run on every system the game is built for.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <ostream>
 #include <string>
 
 #include "game_fixture.h"
 #include "record/record.h"
+#include "rules/collide.h"
 
 namespace {
 
@@ -99,5 +103,35 @@ INSTANTIATE_TEST_SUITE_P(
         no_number("byte_order_mark_after_blanks", " \xef\xbb\xbf" "42"),
         no_number("digit_past_the_read_limit", std::string(4096, ' ') + "7")),
     parse_case_name);
+
+class RecordSaveTest : public GameTest {};
+
+// The digits alone replace any old text the score beats; a record it does
+// not beat (another game saved it meanwhile) stays, and that is no failure.
+TEST_F(RecordSaveTest, SaveWritesTheDigitsOverARecordItBeats) {
+    const struct {
+        const char *old_text;  // nullptr: no file yet
+        uint32_t score;
+        const char *expected;  // the old text when the score does not beat it
+    } cases[] = {
+        {nullptr, 130u, "130"}, {"99\r\n", 130u, "130"}, {"  120\nabc\n", 130u, "130"},
+        {"5", 123456780u, "123456780"}, {"abc", 0u, "0"}, {"7", 4294967286u, "-10"},
+        {"7", 0x80000000u, "-2147483648"}, {"7", 0x7fffffffu, "2147483647"},
+        {"500", 130u, "500"}, {"130", 130u, "130"}, {"-5", 4000000000u, "-5"},
+    };
+    for (const auto &c : cases) {
+        std::filesystem::remove(RECORD_FILE_NAME);
+        if (c.old_text != nullptr) write_scores(c.old_text);
+        p1_score = c.score;
+        record = SENTINEL;
+        const bool beaten = c.old_text == nullptr || c.expected != std::string(c.old_text);
+        EXPECT_EQ(save_record(), beaten) << "score " << c.score;
+        EXPECT_EQ(read_scores(), c.expected) << "score " << c.score;
+        EXPECT_EQ(record_save_failed, 0);
+        EXPECT_EQ(record, SENTINEL) << "a save does not change the record in memory";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1)
+            << "a save must leave no other file";
+    }
+}
 
 }  // namespace
