@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  git debhelper dpkg-dev autopkgtest diffoscope-minimal xdotool
   liballegro4-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils libx11-dev libxtst-dev
