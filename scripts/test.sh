@@ -11,11 +11,11 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
 "$root/scripts/deps.sh"
 
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset default -S "$root" >/dev/null
 cmake --build "$root/build" -j"$jobs"
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DSNAKE_SANITIZE=ON >/dev/null
+cmake --preset sanitizers -S "$root" >/dev/null
 cmake --build "$root/build-asan" -j"$jobs" --target unit_tests
 # Any finding ends the run with an error; leaks count as findings too.
 ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1" \
@@ -23,7 +23,7 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   "$root/build-asan/tests/unit_tests" --gtest_brief=1
 
 echo "== the timer thread under ThreadSanitizer"
-cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DSNAKE_SANITIZE=thread >/dev/null
+cmake --preset tsan -S "$root" >/dev/null
 cmake --build "$root/build-tsan" -j"$jobs" --target timer_race_test
 (cd "$root/build-tsan" && ctest -L tsan --output-on-failure)
 
