@@ -131,6 +131,7 @@ FunctionEnd
   Rename "$INSTDIR\${name}.new" "$INSTDIR\${name}"
 !macroend
 
+; Sets $0 to why the game cannot go into $INSTDIR, or to "".
 Function CheckFolder
   StrLen $0 "$INSTDIR"
   ${If} $0 > ${MAX_FOLDER}
@@ -138,6 +139,30 @@ Function CheckFolder
   ${Else}
     StrCpy $0 ""
   ${EndIf}
+FunctionEnd
+
+; A folder given with /D= that NSIS finds unfit (a file in its way, a
+; character Windows refuses) is silently replaced by the one remembered or
+; the default: a silent install must fail instead. $CMDLINE has lost the
+; /D= part by now, the process's own command line has not.
+Function .onInit
+  ${IfNot} ${Silent}
+    Return
+  ${EndIf}
+  System::Call 'kernel32::GetCommandLine() t .r1'
+  StrLen $2 $1
+  ${For} $3 0 $2
+    StrCpy $4 $1 4 $3
+    ${If} $4 == " /D="
+      IntOp $3 $3 + 4
+      StrCpy $4 $1 "" $3
+      ${If} $4 != $INSTDIR
+        StrCpy $INSTDIR $4
+        !insertmacro FAIL "$(folder_made)"
+      ${EndIf}
+      ${Break}
+    ${EndIf}
+  ${Next}
 FunctionEnd
 
 Function DirectoryLeave
