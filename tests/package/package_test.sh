@@ -135,7 +135,7 @@ check "the copyright file is in Debian's machine-readable format, under the Expa
      grep -qx "License: Expat" "$1" && grep -q "^ Permission is hereby granted" "$1"' _ "$copyright"
 changelog="$root/usr/$doc_rel/changelog.Debian.gz"
 check "the changelog is compressed and begins with this version" bash -c \
-    'gzip -t "$1" && zcat "$1" | head -n1 | grep -qF "$2 ($3) "' _ "$changelog" "$name" "$PKG_VERSION"
+    'gzip -t "$1" && zcat "$1" | head -n1 | grep -qF "$2 ($3-"' _ "$changelog" "$name" "$PKG_VERSION"
 
 # -------------------------------------------------- AppStream metainfo
 # Checked alone, then with the desktop entry and icons it names, offline.
