@@ -156,6 +156,10 @@ Function .onInit
     ${If} $4 == " /D="
       IntOp $3 $3 + 4
       StrCpy $4 $1 "" $3
+      StrCpy $5 $4 1 -1
+      ${If} $5 == "\"
+        StrCpy $4 $4 -1
+      ${EndIf}
       ${If} $4 != $INSTDIR
         StrCpy $INSTDIR $4
         !insertmacro FAIL "$(folder_made)"
