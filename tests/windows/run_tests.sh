@@ -116,8 +116,7 @@ shortcut_field() {
     sed -n "s/^[[:space:]]*$1[[:space:]]*: //p" | head -n1 | tr -d '\r'
 }
 entry() { wine reg query "$uninstall_key" /v "$1" 2>/dev/null | sed -n "s/^ *$1 *REG_SZ *//p" | tr -d '\r'; }
-# What the player has of the game: the install folder, the shortcut, the entry.
-state() {
+state() {  # what the player has of the game: the folder, the shortcut, the entry
   (cd "$installed" 2>/dev/null && find . -type f -exec md5sum {} + | sort)
   [ -f "$start_menu_unix/Snake.lnk" ] && echo "shortcut"
   echo "entry: $(entry InstallLocation)"
@@ -140,12 +139,11 @@ as_before() {
 removed() {
   [ "$(state)" = "$(printf '%s  ./scores.txt\nentry: ' "$(md5sum <<<120 | cut -d' ' -f1)")" ] || { state; return 1; }
 }
-# What is prepared before the command.
+# Before the command.
 older_install() { echo "older" >> "$installed/snake.dat"; echo "older" >> "$installed/LICENSE.txt"; }
 record() { echo 120 > "$installed/scores.txt"; }
 game_running() {
-  (cd "$installed" && exec "$wine_dir/wine64" snake.exe) >/dev/null 2>&1 &
-  disown
+  (cd "$installed" && exec "$wine_dir/wine64" snake.exe) >/dev/null 2>&1 & disown
   for ((tries = 0; tries < 300; tries++)); do
     xwininfo -root -tree 2>/dev/null | grep -q ' 640x480+' && return 0 || sleep 0.1
   done
@@ -154,10 +152,7 @@ game_running() {
 # (Wine quotes an argument with a blank, and the installer takes /D= only
 # unquoted: the refused folders have none.)
 file_in_the_way() { touch "$(winpath "$appdata")/blocker"; elsewhere="$appdata\\blocker\\Snake"; }
-long_folder() {  # over 260 characters, each name a valid one
-  elsewhere="$folder$(printf '\\%060d' 1 2 3 4)"
-  mkdir -p "$(winpath "$elsewhere")"
-}
+long_folder() { elsewhere="$folder$(printf '\\%060d' 1 2 3 4)"; mkdir -p "$(winpath "$elsewhere")"; }  # 285 characters
 # The commands: the uninstaller run in place (_?=) waits and tells its exit
 # code; run plainly, it runs a copy of itself from the temporary folder and
 # returns at once, so the prefix's programs are waited for.
@@ -181,8 +176,7 @@ for row in "${cases[@]}"; do
   elsewhere=""
   "$prepare" || { check "$what: $prepare" false; continue; }
   before="$(state)"
-  status=0
-  "$command" || status=$?
+  "$command" && status=0 || status=$?
   stop_wine
   check "$what: exit code $expected (got $status)" test "$status" = "$expected"
   check "$what: $outcome" "$outcome"
