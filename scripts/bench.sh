@@ -8,8 +8,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh"
-cmake -S "$root" -B "$root/build-bench" -DSNAKE_BUILD_BENCHMARKS=ON -DSNAKE_BUILD_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
+cmake --preset benchmarks -S "$root" >/dev/null
 cmake --build "$root/build-bench" --target snake_bench bench_timing -j"$(nproc)"
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'); load average $(cut -d' ' -f1-3 /proc/loadavg)"

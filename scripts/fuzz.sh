@@ -14,8 +14,7 @@ seconds="${1:-30}"
 build="$root/build-fuzz"
 
 "$root/scripts/deps.sh"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSNAKE_FUZZ=ON -DSNAKE_BUILD_TESTS=OFF >/dev/null
+cmake --preset fuzzing -S "$root" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzz_record fuzz_datafile datafile_replay
 
 mkdir -p "$build/crashes"

@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/deps.sh"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset default -S "$root" >/dev/null
 cmake --build "$root/build" --target snake datafile -j"$(nproc)"
 mkdir -p "$root/play"
 cp "$root/build/game/snake.dat" "$root/play/snake.dat"

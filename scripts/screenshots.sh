@@ -16,7 +16,7 @@ out="$(cd "$out" && pwd)"
 build="${BUILD_DIR:-$root/build}"
 
 "$root/scripts/deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset default -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target snake datafile e2e_tests -j"$(nproc)"
 
 tests=(MainMenu OptionsScreen OnePlayerGameAndNewRecord TwoPlayerGame)

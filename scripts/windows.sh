@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # Builds the game for 64-bit Windows on Debian, with mingw-w64, and leaves in
-# build-windows/:
-#   snake-<version>-windows-x64.zip         snake.exe, snake.dat, LISEZMOI-README.txt
+# build-windows/ (or the folder given with --out):
+#   snake-<version>-windows-x64.zip         snake-<version>/ with snake.exe, snake.dat,
+#                                           LISEZMOI-README.txt and LICENSE.txt
 #   snake-<version>-windows-x64-setup.exe   a per-user installer made with NSIS
 #
 #   scripts/windows.sh                      build the zip and the installer
 #   scripts/windows.sh --test               the same, then the unit tests and
 #                                           the end-to-end tests under Wine
-#   scripts/windows.sh --test --native-build DIR
-#                                           take snake.dat and the end-to-end
-#                                           tests from a native build already
-#                                           made in DIR (scripts/test.sh does)
+#   scripts/windows.sh --native-build DIR   take snake.dat, the icon and the
+#                                           end-to-end tests from a native build
+#                                           already made in DIR (scripts/test.sh does)
+#   scripts/windows.sh --out DIR            build in DIR instead of build-windows/
 #
-# Allegro 4 for Windows is built from the source of Debian's own package of
-# the library (allegro4.4, fetched by apt into build-windows/ and checked
-# against its .dsc), once: later runs find it built in build-windows/allegro.
+# Allegro 4 for Windows is built by scripts/windows-allegro.sh into
+# build-windows/allegro, once. Two builds of one commit, in any folders, give
+# the same zip and installer byte for byte.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build-windows"
@@ -26,7 +27,8 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --test) run_tests=1 ;;
     --native-build) native="$(cd "$2" && pwd)"; shift ;;
-    *) echo "usage: $0 [--test] [--native-build DIR]" >&2; exit 2 ;;
+    --out) out="$(realpath -m "$2")"; shift ;;
+    *) echo "usage: $0 [--test] [--native-build DIR] [--out DIR]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -61,108 +63,14 @@ version="$(sed -n 's/^project(snake VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 
 # ---------------------------------------------------------------- Allegro
 
-allegro_version=4.4.3.1
-allegro_patch="$root/packaging/windows/allegro-wine.patch"
-allegro="$out/allegro"
-allegro_stamp="allegro $allegro_version, mingw-w64 static, $(sha256sum < "$allegro_patch" | cut -d' ' -f1)"
+allegro="$root/build-windows/allegro"
+"$root/scripts/windows-allegro.sh" "$allegro"
 
-# The mirror and keyring this machine already uses for Debian itself, from
-# the deb822 sources (Debian 12's default) or the one-line ones.
-debian_mirror() {
-  local codename="$1" line
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v suite="$codename" '
-      function flush() {
-        if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && uris != "") {
-          split(uris, u, " ")
-          print u[1], (keys == "" ? "-" : keys)
-          found = 1
-          exit
-        }
-        types = suites = uris = keys = ""
-      }
-      /^[ \t]*$/ { flush(); next }
-      /^Types:/ { sub(/^Types:[ \t]*/, ""); types = $0 }
-      /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
-      /^URIs:/ { sub(/^URIs:[ \t]*/, ""); uris = $0 }
-      /^Signed-By:/ { sub(/^Signed-By:[ \t]*/, ""); keys = $0 }
-      END { if (!found) flush() }
-    ' "$f"
-  done | head -n1 | grep . && return 0
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    line="$(grep -E "^deb[[:space:]]+([[][^]]*[]][[:space:]]+)?[a-z]+://[^[:space:]]+[[:space:]]+$codename[[:space:]]" "$f" |
-            head -n1 || true)"
-    if [ -n "$line" ]; then
-      echo "$line" | sed -E 's/^deb[[:space:]]+([[][^]]*[]][[:space:]]+)?//' | awk '{print $1, "-"}'
-      return 0
-    fi
-  done
-  echo "http://deb.debian.org/debian -"
-}
-
-# Prints the path of the checked upstream tarball.
-fetch_allegro_source() {
-  local apt_dir="$out/apt" codename mirror keyring uris dsc orig want got
-  codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
-  read -r mirror keyring < <(debian_mirror "$codename")
-  [ "$keyring" = "-" ] && keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-  rm -rf "$apt_dir"
-  mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts" "$apt_dir/source"
-  echo "deb-src [signed-by=$keyring] $mirror $codename main" > "$apt_dir/sources.list"
-  # apt with a source list, index folder and cache of its own: the machine's
-  # configuration and package lists stay as they were.
-  local apt_options=(
-    -o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-    -o APT::Sandbox::User=root -qq
-  )
-  echo "== fetching the source of Allegro $allegro_version ($mirror $codename)" >&2
-  apt-get "${apt_options[@]}" update >&2
-  # Only the .dsc and the upstream tarball are needed, not Debian's changes;
-  # apt's own downloader checks each against the hash in the signed index.
-  uris="$(cd "$apt_dir/source" && apt-get "${apt_options[@]}" source --print-uris allegro4.4)"
-  while read -r uri name size hash; do
-    case "$name" in
-      *.dsc|*.orig.tar.*)
-        /usr/lib/apt/apt-helper -o APT::Sandbox::User=root download-file "${uri//\'/}" "$apt_dir/source/$name" "$hash" >/dev/null ;;
-    esac
-  done <<< "$uris"
-  dsc="$(ls "$apt_dir"/source/allegro4.4_*.dsc)"
-  orig="$(ls "$apt_dir"/source/allegro4.4_"$allegro_version".orig.tar.*)"
-  # The tarball must also be the one the .dsc names.
-  want="$(awk -v name="$(basename "$orig")" '
-    /^Checksums-Sha256:/ { on = 1; next } /^[^ ]/ { on = 0 } on && $3 == name { print $1 }' "$dsc")"
-  got="$(sha256sum "$orig" | cut -d' ' -f1)"
-  if [ -z "$want" ] || [ "$want" != "$got" ]; then
-    echo "$(basename "$orig"): SHA-256 $got, the .dsc says '${want}'" >&2
-    exit 1
-  fi
-  echo "$orig"
-}
-
-if [ "$(cat "$allegro/built-from" 2>/dev/null)" != "$allegro_stamp" ]; then
-  orig="$(fetch_allegro_source)"
-  rm -rf "$out/allegro-src" "$out/allegro-build" "$allegro"
-  mkdir -p "$out/allegro-src"
-  tar -xf "$orig" -C "$out/allegro-src" --strip-components=1
-  patch -d "$out/allegro-src" -p1 --quiet < "$allegro_patch"
-  echo "== building Allegro $allegro_version for Windows"
-  cmake -S "$out/allegro-src" -B "$out/allegro-build" -Wno-dev \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$allegro" -DSHARED=OFF \
-    -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF \
-    -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF >/dev/null
-  # The library's own warnings go to a log, shown when its build fails.
-  if ! cmake --build "$out/allegro-build" -j"$jobs" > "$out/allegro-build.log" 2>&1; then
-    tail -n 40 "$out/allegro-build.log" >&2
-    exit 1
-  fi
-  cmake --install "$out/allegro-build" >/dev/null
-  echo "$allegro_stamp" > "$allegro/built-from"
-  rm -rf "$out/allegro-src" "$out/allegro-build" "$out/allegro-build.log"
-fi
+# Every build of one commit gives the same bytes: the linker's PE time stamp,
+# the zip's dates and the installer's file times are the date of the
+# release's changelog entry, as in the Debian package.
+SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Timestamp)"
+export SOURCE_DATE_EPOCH
 
 # ---------------------------------------------------------------- the native parts
 
@@ -170,7 +78,7 @@ fi
 # here: a native build makes them, the same snake.dat as the Linux game's.
 if [ -z "$native" ]; then
   native="$out/native"
-  cmake -S "$root" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAKE_BUILD_TESTS="$run_tests" >/dev/null
+  cmake --preset default -S "$root" -B "$native" -DSNAKE_BUILD_TESTS="$run_tests" >/dev/null
   targets=(datafile)
   [ "$run_tests" = 1 ] && targets+=(e2e_tests)
   cmake --build "$native" -j"$jobs" --target "${targets[@]}"
@@ -183,8 +91,7 @@ icotool -c -o "$out/snake.ico" \
 # ---------------------------------------------------------------- the game for Windows
 
 cross="$out/cross"
-cmake -S "$root" -B "$cross" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$allegro" \
+cmake --preset windows -S "$root" -B "$cross" -DCMAKE_FIND_ROOT_PATH="$allegro" \
   -DSNAKE_NATIVE_DATAFILE="$native/game/snake.dat" -DSNAKE_WINDOWS_ICON="$out/snake.ico" \
   -DSNAKE_BUILD_TESTS="$run_tests" >/dev/null
 targets=(snake datafile)
@@ -202,21 +109,29 @@ fi
 
 # ---------------------------------------------------------------- the zip
 
+# Everything under one folder, snake-<version>, with the licence beside the
+# game: the zip holds that folder, the installer installs its files.
 name="snake-$version-windows-x64"
+top="snake-$version"
 stage="$out/stage"
 rm -rf "$stage"
-mkdir -p "$stage"
-cp "$cross/game/snake.exe" "$cross/game/snake.dat" "$stage/"
-x86_64-w64-mingw32-strip "$stage/snake.exe"
-# A text file Notepad shows as it is: UTF-8 marked as such, CRLF line ends.
+mkdir -p "$stage/$top"
+cp "$cross/game/snake.exe" "$cross/game/snake.dat" "$stage/$top/"
+x86_64-w64-mingw32-strip "$stage/$top/snake.exe"
+# Text files Notepad shows as they are: CRLF line ends, the readme's UTF-8
+# marked as such.
 { printf '\357\273\277'; sed 's/\r*$/\r/' "$root/packaging/windows/LISEZMOI-README.txt"; } \
-  > "$stage/LISEZMOI-README.txt"
+  > "$stage/$top/LISEZMOI-README.txt"
+sed 's/\r*$/\r/' "$root/LICENSE" > "$stage/$top/LICENSE.txt"
+files=(snake.exe snake.dat LISEZMOI-README.txt LICENSE.txt)
+touch -d "@$SOURCE_DATE_EPOCH" "$stage/$top" "${files[@]/#/$stage/$top/}"
 rm -f "$out/$name.zip"
-(cd "$stage" && zip -q -X "$out/$name.zip" snake.exe snake.dat LISEZMOI-README.txt)
+# Entries in a fixed order, with their dates in UTC and no extra fields.
+(cd "$stage" && TZ=UTC zip -q -X "$out/$name.zip" "$top/" "${files[@]/#/$top/}")
 
 # ---------------------------------------------------------------- the installer
 
-makensis -V2 -NOCD -DVERSION="$version" -DSTAGE="$stage" -DICON="$out/snake.ico" \
+makensis -V2 -NOCD -DVERSION="$version" -DSTAGE="$stage/$top" -DICON="$out/snake.ico" \
   -DOUTFILE="$out/$name-setup.exe" "$root/packaging/windows/snake.nsi"
 
 echo "== built:"

@@ -3,10 +3,13 @@
 # built everything:
 #   run_tests.sh BUILD_WINDOWS CROSS_BUILD NATIVE_BUILD PACKAGE_NAME
 #
-# 1. the zip holds the game, the datafile and the readme;
+# 1. the zip holds the game, the datafile, the readme and the licence in one
+#    folder;
 # 2. the unit tests, cross-built, under Wine;
-# 3. the installer under Wine: a silent per-user install, the shortcut, the
-#    uninstall entry, and an uninstall that leaves scores.txt;
+# 3. the installer and the uninstaller under Wine, silent, as one table: a
+#    per-user install with its shortcut and uninstall entry, an install over
+#    an older one, a running game, folders it must refuse, and an uninstall
+#    that leaves scores.txt;
 # 4. the real snake.exe from the zip under Wine on a virtual X server, driven
 #    by the end-to-end harness: the menu, a one-player game to a new record,
 #    QUITTER ending the program with status 0, and a two-player game.
@@ -45,8 +48,13 @@ unpacked="$out/test-zip"
 rm -rf "$unpacked"
 mkdir -p "$unpacked"
 unzip -q "$out/$name.zip" -d "$unpacked"
-check "the zip holds snake.exe, snake.dat and the readme, nothing else" \
-  test "$(cd "$unpacked" && ls | tr '\n' ' ')" = "LISEZMOI-README.txt snake.dat snake.exe "
+top="${name%-windows-*}"
+check "the zip holds $top/ with snake.exe, snake.dat, the readme and the licence, nothing else" \
+  test "$(cd "$unpacked" && find . | sort | tr '\n' ' ')" = \
+       ". ./$top ./$top/LICENSE.txt ./$top/LISEZMOI-README.txt ./$top/snake.dat ./$top/snake.exe "
+unpacked="$unpacked/$top"
+check "its LICENSE.txt is the project's licence, with CRLF line ends" \
+  bash -c "diff -q <(tr -d '\r' < '$unpacked/LICENSE.txt') '$here/../../LICENSE' >/dev/null && grep -q \$'\r\$' '$unpacked/LICENSE.txt'"
 check "its snake.dat is the Linux build's" cmp -s "$unpacked/snake.dat" "$native/game/snake.dat"
 check "the readme has CRLF line ends only" \
   test "$(grep -c $'\r$' "$unpacked/LISEZMOI-README.txt")" = "$(wc -l < "$unpacked/LISEZMOI-README.txt")"
@@ -86,41 +94,96 @@ echo "== the installer under Wine"
 # installer's manifest requires them, so the manifest is read here.
 check "the installer runs with the user's own rights" \
   bash -c "wrestool -x --raw -t 24 '$out/$name-setup.exe' | grep -q 'requestedExecutionLevel level=\"asInvoker\"'"
+# A virtual X server for the game that runs while the installer does.
+rm -f "$out/test-display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$out/test-display" 2>/dev/null &
+xvfb=$!
+trap 'stop_wine; kill $xvfb 2>/dev/null || true' EXIT
+while [ ! -s "$out/test-display" ]; do sleep 0.1; done
+export DISPLAY=":$(cat "$out/test-display")"
+winpath() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 appdata="$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')"
-appdata_unix="$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')"
-start_menu_unix="$(wine winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null | tr -d '\r')"
-installed="$appdata_unix/Programs/Snake"
-rm -rf "$installed"
+start_menu_unix="$(winpath "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs")"
+folder="$appdata\\Programs\\Snake"
+installed="$(winpath "$folder")"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Snake'
-wine "$out/$name-setup.exe" /S
-stop_wine
-check "the installer puts the game into %LOCALAPPDATA%\\Programs\\Snake" \
-  test -f "$installed/snake.exe" -a -f "$installed/snake.dat" -a -f "$installed/uninstall.exe"
-check "the installed game is the zip's" cmp -s "$installed/snake.exe" "$unpacked/snake.exe"
-check "a Start-menu shortcut" test -f "$start_menu_unix/Snake.lnk"
+rm -rf "$installed" "$start_menu_unix/Snake.lnk"
+wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+
 # The shortcut's fields as Windows reads them (lnkinfo, from liblnk-utils).
 shortcut_field() {
   lnkinfo "$start_menu_unix/Snake.lnk" 2>/dev/null |
     sed -n "s/^[[:space:]]*$1[[:space:]]*: //p" | head -n1 | tr -d '\r'
 }
-check "the shortcut starts snake.exe in the install folder, with its icon" \
-  test "$(shortcut_field 'Local path')|$(shortcut_field 'Working directory')|$(shortcut_field 'Icon location')" \
-     = "$appdata\\Programs\\Snake\\snake.exe|$appdata\\Programs\\Snake|$appdata\\Programs\\Snake\\snake.exe"
-check "an uninstall entry for the user" \
-  bash -c "'$wine_dir/wine64' reg query '$uninstall_key' /v UninstallString 2>/dev/null | grep -q uninstall.exe"
-printf '120' > "$installed/scores.txt"
-wine "$installed/uninstall.exe" /S
-# The uninstaller runs a copy of itself from the temporary folder and
-# returns at once: wait for every program of the prefix to end.
-"$wine_dir/wineserver" -w
-check "the uninstaller removes the game and the shortcut" \
-  test ! -e "$installed/snake.exe" -a ! -e "$installed/snake.dat" -a ! -e "$installed/uninstall.exe" \
-       -a ! -e "$start_menu_unix/Snake.lnk"
-check "the uninstaller leaves the record" test "$(cat "$installed/scores.txt" 2>/dev/null)" = "120"
-check "the uninstall entry is gone" \
-  bash -c "! '$wine_dir/wine64' reg query '$uninstall_key' >/dev/null 2>&1"
-stop_wine
+entry() { wine reg query "$uninstall_key" /v "$1" 2>/dev/null | sed -n "s/^ *$1 *REG_SZ *//p" | tr -d '\r'; }
+state() {  # what the player has of the game: the folder, the shortcut, the entry
+  (cd "$installed" 2>/dev/null && find . -type f -exec md5sum {} + | sort)
+  [ -f "$start_menu_unix/Snake.lnk" ] && echo "shortcut"
+  echo "entry: $(entry InstallLocation)"
+}
+# The outcomes. Installed: the zip's files and the uninstaller, nothing
+# else; the shortcut starts snake.exe in the install folder, with its icon;
+# the uninstall entry names the folder and the uninstaller.
+installed() {
+  for file in "$unpacked"/*; do cmp "$file" "$installed/${file##*/}" || return 1; done
+  [ "$(ls "$installed" | tr '\n' ' ')" = "$(ls "$unpacked" | tr '\n' ' ')uninstall.exe " ] &&
+  [ "$(shortcut_field 'Local path')|$(shortcut_field 'Working directory')|$(shortcut_field 'Icon location')" \
+    = "$folder\\snake.exe|$folder|$folder\\snake.exe" ] &&
+  [ "$(entry InstallLocation)|$(entry UninstallString)" = "$folder|\"$folder\\uninstall.exe\"" ]
+}
+# As before, and nothing written into a refused folder.
+as_before() {
+  [ -z "$elsewhere" ] || [ -z "$(ls -A "$(winpath "$elsewhere")" 2>/dev/null)" ] || return 1
+  [ "$(state)" = "$before" ] || { diff <(echo "$before") <(state); return 1; }
+}
+removed() {
+  [ "$(state)" = "$(printf '%s  ./scores.txt\nentry: ' "$(md5sum <<<120 | cut -d' ' -f1)")" ] || { state; return 1; }
+}
+# Before the command.
+older_install() { echo "older" >> "$installed/snake.dat"; echo "older" >> "$installed/LICENSE.txt"; }
+record() { echo 120 > "$installed/scores.txt"; }
+game_running() {
+  (cd "$installed" && exec "$wine_dir/wine64" snake.exe) >/dev/null 2>&1 & disown
+  for ((tries = 0; tries < 300; tries++)); do
+    xwininfo -root -tree 2>/dev/null | grep -q ' 640x480+' && return 0 || sleep 0.1
+  done
+  return 1
+}
+# (Wine quotes an argument with a blank, and the installer takes /D= only
+# unquoted: the refused folders have none.)
+file_in_the_way() { touch "$(winpath "$appdata")/blocker"; elsewhere="$appdata\\blocker\\Snake"; }
+long_folder() { elsewhere="$folder$(printf '\\%060d' 1 2 3 4)"; mkdir -p "$(winpath "$elsewhere")"; }  # 285 characters
+# The commands: the uninstaller run in place (_?=) waits and tells its exit
+# code; run plainly, it runs a copy of itself from the temporary folder and
+# returns at once, so the prefix's programs are waited for.
+setup() { wine "$out/$name-setup.exe" /S; }
+setup_elsewhere() { wine "$out/$name-setup.exe" /S "/D=$elsewhere"; }
+uninstall_here() { wine "$installed/uninstall.exe" /S "_?=$folder"; }
+uninstall() { wine "$installed/uninstall.exe" /S && "$wine_dir/wineserver" -w; }
+
+# case | prepared | command | exit code | outcome
+cases=(
+  "a first install|:|setup|0|installed"
+  "an install over an older one|older_install|setup|0|installed"
+  "an install over the game running|game_running|setup|2|as_before"
+  "an uninstall with the game running|game_running|uninstall_here|2|as_before"
+  "an install into a folder that cannot be made|file_in_the_way|setup_elsewhere|2|as_before"
+  "an install into a folder too long for the game to start in|long_folder|setup_elsewhere|2|as_before"
+  "an uninstall, the record kept|record|uninstall|0|removed"
+)
+for row in "${cases[@]}"; do
+  IFS='|' read -r what prepare command expected outcome <<<"$row"
+  elsewhere=""
+  "$prepare" || { check "$what: $prepare" false; continue; }
+  before="$(state)"
+  "$command" && status=0 || status=$?
+  stop_wine
+  check "$what: exit code $expected (got $status)" test "$status" = "$expected"
+  check "$what: $outcome" "$outcome"
+done
 rm -rf "$installed"
+kill "$xvfb"
+unset DISPLAY
 
 # ---------------------------------------------------------------- end to end
 
