@@ -12,8 +12,24 @@
 // ends the game at once with status 1 and one line on standard error,
 // instead of the display library's exit running the library's shutdown on
 // its input thread while the main loop goes on. The ending signals are held
-// back from the threads the library is about to start.
+// back from the threads the library is about to start. Under X11 the
+// game's window is named for the desktop (WM_CLASS "snake-game", as the
+// desktop entry's StartupWMClass) and carries the game's own icon.
 void open_session();
+
+// True when the game runs inside a Wayland session, whose compositor gives
+// a full-screen X window no keyboard. Never on Windows.
+bool in_wayland_session();
+
+// After the library has started, before the keyboard: the letter keys are
+// read by their place on the keyboard, as the library does on Windows, so
+// that player 2's W, A, S, D are the keys a US keyboard has there whatever
+// the layout (Z, Q, S, D on a French one).
+void read_keys_by_place();
+
+// Just before the start-up message box: nothing of the game's stays in
+// front of the box, which the game then waits on.
+void clear_way_for_message();
 
 // Once the library, its threads and the graphics mode have started:
 // SIGTERM, SIGINT and SIGHUP are from now on only noted, in place of the
