@@ -543,10 +543,14 @@ bool GameUnderX::locate_window() {
 
 bool GameUnderX::wait_for_window(milliseconds timeout) {
     const auto deadline = clock::now() + timeout;
-    for (;;) {
-        if (locate_window()) return true;
+    // A compositor maps the window, then moves it into place: it is found
+    // once it stays where it was 300 ms before.
+    for (int x = -1, y = -1;;) {
+        if (locate_window() && (!game_display_ || (window_x_ == x && window_y_ == y))) return true;
         if (clock::now() >= deadline || !game_running()) return false;
-        pause_for(milliseconds(20));
+        x = window_ ? window_x_ : -1;
+        y = window_y_;
+        pause_for(milliseconds(game_display_ ? 300 : 20));
     }
 }
 
@@ -874,8 +878,11 @@ bool GameUnderX::start_compositor(milliseconds timeout) {
         posix_spawn_file_actions_destroy(&out);
     };
     auto wait_for = [&](const std::function<bool()> &done) {
-        while (!done() && clock::now() < deadline) pause_for(milliseconds(100));
-        return clock::now() < deadline;
+        for (bool met = done(); !met; met = done()) {
+            if (clock::now() >= deadline) return false;
+            pause_for(milliseconds(100));
+        }
+        return true;
     };
     // The middle of weston's output: the desktop's background once drawn and
     // still, then the terminal, which covers it wherever it is placed.
@@ -909,6 +916,12 @@ bool GameUnderX::start_compositor(milliseconds timeout) {
         !wait_for([&] { return (game_display_ = XOpenDisplay(xwayland.c_str())) != nullptr; }))
         return false;
     session_env_.insert(session_env_.begin(), {"DISPLAY=" + xwayland, "XDG_SESSION_TYPE=wayland"});
+    // The pointer waits outside weston's window: the library warps it at
+    // start-up, and a warp into a window with its cursor hidden has Xwayland
+    // lock the pointer, which then follows relative motion only (a mouse's,
+    // not this X server's absolute positions).
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), 1020, 760, CurrentTime);
+    sync();
     return true;
 }
 

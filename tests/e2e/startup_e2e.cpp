@@ -284,17 +284,19 @@ TEST(startup_e2e, UnderWestonPlaysInAWindowThatItsCloseButtonEnds) {
     EXPECT_GT(labels.icon[14 * 48 + 37] >> 16 & 0xFF, 150u);
     EXPECT_GT(labels.icon[24 * 48 + 24] >> 8 & 0xFF, 150u);
 
-    // weston follows the pointer once it has come into its window anew.
-    ASSERT_TRUE(game.move_pointer(1020 - game.window_left(), 760 - game.window_top()));
     std::string why;
     ASSERT_TRUE(start_playing(game, SCREEN_TIMEOUT, &why)) << why;
     ASSERT_TRUE(game.key_until(XK_Up, game_over_shown, SCREEN_TIMEOUT)) << game.screenshot("up");
-    // weston's close button, at the right of the title bar.
+    // weston's close button, at the right of the title bar, clicked again
+    // should a busy weston miss a click.
     ASSERT_TRUE(game.move_pointer(GAME_WIDTH - 14, -13));
-    game.press_button();
-    std::this_thread::sleep_for(milliseconds(150));
-    game.release_button();
-    const ExitResult result = game.wait_for_exit(SCREEN_TIMEOUT);
+    for (int click = 0; click < 5 && game.game_running(); click++) {
+        game.press_button();
+        std::this_thread::sleep_for(milliseconds(150));
+        game.release_button();
+        game.wait_for_exit(SCREEN_TIMEOUT / 5);
+    }
+    const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
     EXPECT_TRUE(result.exited && result.status == 0) << to_string(result);
 }
 
