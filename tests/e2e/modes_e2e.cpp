@@ -1,8 +1,8 @@
 // The two modes with a second snake, chosen on the options screen and
 // played through the window: two players on one keyboard (arrow keys and
-// the keys in the places of W/A/S/D, here on a French keyboard; half steps of
-// 5 pixels, both score lines at the end), and one
-// player against the computer, whose magenta snake finds an apple by itself.
+// the keys in the places of W/A/S/D, here on a French keyboard; half steps
+// of 5 pixels, both score lines at the end), and one player against the
+// computer, whose magenta snake finds an apple by itself.
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
