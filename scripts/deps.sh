@@ -9,6 +9,7 @@ packages=(
   liballegro4-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils libx11-dev libxtst-dev
+  weston xwayland x11-xkb-utils
   clang libclang-rt-dev
   valgrind
   desktop-file-utils pngcheck libpng-dev

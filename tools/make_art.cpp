@@ -771,6 +771,47 @@ bool save_png(const std::string &dir, const std::string &name, BITMAP *bmp) {
     return ok;
 }
 
+// The X11 window's icon: the library takes it as an XPM, a C array of
+// strings the game's build compiles in. Two characters name each colour; the
+// mask colour is "None", transparent.
+bool save_xpm(const std::string &dir, const char *name, const char *variable, BITMAP *bmp) {
+    static const char CODES[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-";
+    const int BASE = sizeof CODES - 1;
+    std::vector<int> colours;
+    for (int y = 0; y < bmp->h; y++)
+        for (int x = 0; x < bmp->w; x++)
+            if (std::find(colours.begin(), colours.end(), getpixel(bmp, x, y)) == colours.end())
+                colours.push_back(getpixel(bmp, x, y));
+    auto code = [&](int c) {
+        const int i = int(std::find(colours.begin(), colours.end(), c) - colours.begin());
+        return std::string{CODES[i / BASE], CODES[i % BASE]};
+    };
+    const std::string path = dir + "/" + name;
+    std::FILE *f = std::fopen(path.c_str(), "w");
+    bool ok = f && colours.size() <= size_t(BASE * BASE);
+    if (ok) {
+        std::fprintf(f, "/* XPM */\nstatic const char *%s[] = {\n\"%d %d %zu 2\",\n", variable, bmp->w, bmp->h,
+                     colours.size());
+        for (int c : colours) {
+            if (c == bitmap_mask_color(bmp))
+                std::fprintf(f, "\"%s c None\",\n", code(c).c_str());
+            else
+                std::fprintf(f, "\"%s c #%02X%02X%02X\",\n", code(c).c_str(), getr(c), getg(c), getb(c));
+        }
+        for (int y = 0; y < bmp->h; y++) {
+            std::string row;
+            for (int x = 0; x < bmp->w; x++)
+                row += code(getpixel(bmp, x, y));
+            std::fprintf(f, "\"%s\"%s\n", row.c_str(), y + 1 < bmp->h ? "," : "};");
+        }
+    }
+    if (f && std::fclose(f) != 0)
+        ok = false;
+    if (!ok)
+        std::fprintf(stderr, "make_art: could not write %s\n", path.c_str());
+    return ok;
+}
+
 bool save_picture(const std::string &dir, const char *name, BITMAP *bmp) {
     bool ok = save_bitmap((dir + "/" + name).c_str(), bmp, nullptr) == 0;
     if (!ok)
@@ -807,12 +848,14 @@ int main(int argc, char **argv) {
     ok &= save_picture(dir, "button_options.bmp", draw_button("OPTIONS", ICON_GEAR, rgb(80, 200, 255), rgb(20, 60, 160)));
     ok &= save_picture(dir, "button_quit.bmp", draw_button("QUITTER", ICON_CROSS, rgb(255, 140, 70), rgb(170, 20, 20)));
     // The desktop icon, in the sizes the desktop's icon theme looks for; the
-    // 48x48 one is also the datafile's entry.
+    // 48x48 one is also the datafile's entry and the X11 window's icon.
     for (int size : {48, 64, 128, 256}) {
         BITMAP *icon = draw_icon(size);
         ok &= save_png(dir, "icon_" + std::to_string(size) + ".png", icon);
-        if (size == 48)
+        if (size == 48) {
+            ok &= save_xpm(dir, "icon.xpm", "snake_icon_xpm", icon);
             ok &= save_picture(dir, "icon.bmp", icon);
+        }
         else
             destroy_bitmap(icon);
     }

@@ -55,7 +55,7 @@ bool read_regular_file(const char *path, size_t limit, std::vector<unsigned char
 // ring before anything was written there, or a stream that stops inside an item.
 bool unpack_lzss(const unsigned char *in, size_t size, size_t limit, std::vector<unsigned char> *out);
 
-// Loads the datafile at `path` when its structure is sound and it holds every
+// Loads the datafile at `path` when it is well formed and it holds every
 // entry the screens read; otherwise frees what was loaded and returns NULL.
 DATAFILE *load_game_datafile(const char *path);
 

@@ -148,7 +148,7 @@ static size_t bytes_per_pixel(int bits) {
 }
 
 // A picture: depth, width, height, then exactly its pixels.
-static bool bitmap_sound(const unsigned char *data, size_t size) {
+static bool bitmap_well_formed(const unsigned char *data, size_t size) {
     byte_reader reader = {data, size};
     uint32_t bits = 0, width = 0, height = 0;
     if (!take_u16(&reader, &bits) || !take_u16(&reader, &width) || !take_u16(&reader, &height)) return false;
@@ -160,7 +160,7 @@ static bool bitmap_sound(const unsigned char *data, size_t size) {
 
 // A sample: bits (negative for stereo), frequency, length, then exactly its
 // data. A sample of no length or no frequency is nothing the game can play.
-static bool sample_sound(const unsigned char *data, size_t size) {
+static bool sample_well_formed(const unsigned char *data, size_t size) {
     byte_reader reader = {data, size};
     uint32_t bits_field = 0, frequency = 0, length = 0;
     if (!take_u16(&reader, &bits_field) || !take_u16(&reader, &frequency) || !take_u32(&reader, &length))
@@ -174,20 +174,20 @@ static bool sample_sound(const unsigned char *data, size_t size) {
     return size - SAMPLE_HEADER == size_t{length} * channels * bytes;
 }
 
-static bool objects_sound(byte_reader *reader, check_state *state);
+static bool objects_well_formed(byte_reader *reader, check_state *state);
 
 // The data of one object, as its loader will read it.
-static bool object_data_sound(uint32_t type, const unsigned char *data, size_t size, check_state *state) {
+static bool object_data_well_formed(uint32_t type, const unsigned char *data, size_t size, check_state *state) {
     if (type == id_of(DAT_FILE)) {
         if (state->depth >= NESTING_LIMIT) return false;
         byte_reader inner = {data, size};
         state->depth++;
-        const bool sound = objects_sound(&inner, state) && inner.left == 0;
+        const bool well_formed = objects_well_formed(&inner, state) && inner.left == 0;
         state->depth--;
-        return sound;
+        return well_formed;
     }
-    if (type == id_of(DAT_BITMAP)) return bitmap_sound(data, size);
-    if (type == id_of(DAT_SAMPLE)) return sample_sound(data, size);
+    if (type == id_of(DAT_BITMAP)) return bitmap_well_formed(data, size);
+    if (type == id_of(DAT_SAMPLE)) return sample_well_formed(data, size);
     // Fonts, tunes and run-length or compiled sprites have loaders that follow
     // counts inside their data; the game reads none of them, so none is taken.
     if (type == id_of(DAT_FONT) || type == id_of(DAT_MIDI) ||
@@ -199,7 +199,7 @@ static bool object_data_sound(uint32_t type, const unsigned char *data, size_t s
 }
 
 // One object with the properties in front of it.
-static bool object_sound(byte_reader *reader, check_state *state) {
+static bool object_well_formed(byte_reader *reader, check_state *state) {
     uint32_t type = 0;
     for (;;) {
         if (!take_u32(reader, &type)) return false;
@@ -223,7 +223,7 @@ static bool object_sound(byte_reader *reader, check_state *state) {
 
     if (unpacked_field <= INT32_MAX) {
         // Stored as it is: both sizes say the same.
-        return unpacked_field == stored && object_data_sound(type, data, stored, state);
+        return unpacked_field == stored && object_data_well_formed(type, data, stored, state);
     }
     // Packed by itself: the block in the file must unpack to exactly the size announced.
     const size_t unpacked = size_t{0u - unpacked_field};
@@ -231,24 +231,24 @@ static bool object_sound(byte_reader *reader, check_state *state) {
     std::vector<unsigned char> plain;
     if (!unpack_lzss(data, stored, unpacked, &plain) || plain.size() != unpacked) return false;
     state->unpack_budget -= unpacked;
-    return object_data_sound(type, plain.data(), plain.size(), state);
+    return object_data_well_formed(type, plain.data(), plain.size(), state);
 }
 
 // An object count and that many objects.
-static bool objects_sound(byte_reader *reader, check_state *state) {
+static bool objects_well_formed(byte_reader *reader, check_state *state) {
     uint32_t count = 0;
     if (!take_u32(reader, &count) || count > INT32_MAX) return false;
     for (uint32_t i = 0; i < count; i++)
-        if (!object_sound(reader, state)) return false;
+        if (!object_well_formed(reader, state)) return false;
     return true;
 }
 
 // The content after the packfile magic: "ALL." and the objects, nothing after them.
-static bool datafile_body_sound(const unsigned char *bytes, size_t size, check_state *state) {
+static bool datafile_body_well_formed(const unsigned char *bytes, size_t size, check_state *state) {
     byte_reader reader = {bytes, size};
     uint32_t magic = 0;
     if (!take_u32(&reader, &magic) || magic != id_of(DAT_MAGIC)) return false;
-    return objects_sound(&reader, state) && reader.left == 0;
+    return objects_well_formed(&reader, state) && reader.left == 0;
 }
 
 bool datafile_bytes_well_formed(const unsigned char *bytes, size_t size) {
@@ -257,12 +257,12 @@ bool datafile_bytes_well_formed(const unsigned char *bytes, size_t size) {
     uint32_t magic = 0;
     if (!take_u32(&reader, &magic)) return false;
     check_state state = {DATAFILE_SIZE_LIMIT, 0};
-    if (magic == id_of(F_NOPACK_MAGIC)) return datafile_body_sound(reader.at, reader.left, &state);
+    if (magic == id_of(F_NOPACK_MAGIC)) return datafile_body_well_formed(reader.at, reader.left, &state);
     if (magic != id_of(F_PACK_MAGIC)) return false;
     std::vector<unsigned char> plain;
     if (!unpack_lzss(reader.at, reader.left, state.unpack_budget, &plain)) return false;
     state.unpack_budget -= plain.size();
-    return datafile_body_sound(plain.data(), plain.size(), &state);
+    return datafile_body_well_formed(plain.data(), plain.size(), &state);
 }
 
 bool datafile_file_well_formed(const char *path) {

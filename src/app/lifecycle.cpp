@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,13 +11,18 @@
 namespace {
 // The first ending signal received and not yet acted on; 0 when none.
 volatile std::sig_atomic_t ending_signal = 0;
+// Set by the window's close button, on the library's own thread.
+std::atomic<int> close_clicked{0};
 }  // namespace
+
+void note_close_button() { close_clicked.store(1); }
 
 void note_ending_signal(int sig) {
     if (ending_signal == 0) ending_signal = sig;
 }
 
 void end_game_if_asked() {
+    if (close_clicked.load()) std::exit(0);
     const int sig = ending_signal;
     if (sig == 0) return;
     close_message_boxes();

@@ -24,9 +24,14 @@ void prepare_start();
 // while the screen is being copied), and are acted on by end_game_if_asked.
 void watch_ending_signals();
 
+// The window's close button: noted on the library's thread, acted on by
+// end_game_if_asked, which then ends the game as QUITTER does (status 0).
+void note_close_button();
+
 // Called where the main thread stands between library calls: once per
 // frame (present_frame: every screen draws at least 20 frames a second) and
-// around a message box. When an ending signal came, closes the message box the
+// around a message box. When the close button was clicked, ends the game
+// with status 0. When an ending signal came, closes the message box the
 // library may still be showing, shuts the library down and ends the game as
 // killed by that signal; otherwise returns at once.
 void end_game_if_asked();

@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <string>
 
 #include "app/datafile.h"
+#include "app/desktop.h"
 #include "app/lifecycle.h"
 #include "record/record.h"
 #include "rules/apple.h"
@@ -33,11 +36,29 @@ void count_tick() { tick_counter.fetch_add(1); }
 void count_second() { ticks_last_second.store(ticks_this_second.exchange(0)); }
 
 // Every screen, the credits and the end-of-game loop included, ends each
-// frame here: the one place where a signal that asks the game to end is
-// acted on in all of them.
+// frame here: the one place where a signal that asks the game to end, or
+// the window's close button, is acted on in all of them.
 void present_frame() {
     blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h);
     end_game_if_asked();
+}
+
+// True when the player's allegro.cfg or ~/.allegrorc names the driver for
+// GFX_AUTODETECT, under one of the names the library looks for.
+static bool driver_chosen_in_settings() {
+    for (const char *name : {"gfx_card_640x480x16", "gfx_card_16bpp", "gfx_card", "gfx_card1"})
+        if (get_config_id("graphics", name, 0) != 0) return true;
+    return false;
+}
+
+// A full-screen X window gets no keyboard from a Wayland compositor: there
+// the game asks for a window first, unless the player's settings name a
+// driver. GFX_AUTODETECT_WINDOWED follows their gfx_cardw.
+static int set_game_mode() {
+    if (in_wayland_session() && !driver_chosen_in_settings() &&
+        set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) == 0)
+        return 0;
+    return set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0);
 }
 
 // Sound is a nicety: when no MIDI device answers, digital sound alone will
@@ -49,6 +70,7 @@ static void start_sound() {
 
 int start_up() {
     prepare_start();
+    name_game_window();
     allegro_init();
     // Without a display the library falls back to its driverless system, on
     // which the keyboard and timer cannot start: say so instead of crashing.
@@ -56,13 +78,16 @@ int start_up() {
         std::fprintf(stderr, "snake: no display to open the game window on\n");
         return 1;
     }
+    set_window_title("Snake");
+    set_close_button_callback(note_close_button);
+    read_keys_by_place();
     install_keyboard();
     install_mouse();
     install_timer();
     start_sound();
 
     set_color_depth(16);
-    const int mode_set = set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0);
+    const int mode_set = set_game_mode();
     // Every thread of the library has started by now.
     watch_ending_signals();
     if (mode_set != 0) {
@@ -80,7 +105,12 @@ int start_up() {
         // The full-screen mode holds the pointer and the keyboard: it is
         // left first, or the box's OK could never be clicked.
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        std::error_code no_folder;
+        const std::string folder = std::filesystem::current_path(no_folder).u8string();
+        std::fprintf(stderr, "snake: cannot load %s from the folder %s\n", DATAFILE_NAME,
+                     no_folder ? "(unknown)" : folder.c_str());
         end_game_if_asked();
+        clear_way_for_message();
         allegro_message("Can not load pomme.bmp !");
         end_game_if_asked();
         return 1;

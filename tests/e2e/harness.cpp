@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,6 +232,13 @@ GameUnderX::~GameUnderX() {
     const bool failed = ::testing::Test::HasFailure();
     if (failed && game_running() && window_ != None) screenshot("at_failure");
     kill_game();
+    if (game_display_) XCloseDisplay(game_display_);
+    for (auto p = compositor_pids_.rbegin(); p != compositor_pids_.rend(); ++p) {
+        kill(*p, SIGTERM);
+        waitpid(*p, nullptr, 0);
+    }
+    std::error_code ignored;
+    if (!runtime_dir_.empty()) std::filesystem::remove_all(runtime_dir_, ignored);
     if (display_) XCloseDisplay(display_);
     display_ = nullptr;
     stop_x_server();
@@ -238,7 +246,6 @@ GameUnderX::~GameUnderX() {
         std::cout << "[ e2e      ] kept the game's folder " << folder_ << " (game.log, screenshots)"
                   << std::endl;
     } else {
-        std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
 }
@@ -379,10 +386,14 @@ void GameUnderX::start_game() {
     if (game_pid_ > 0 && !game_reaped_) throw std::runtime_error("the game is already running");
     // Everything the child needs is prepared before the fork.
     const std::string display_var = "DISPLAY=:" + std::to_string(display_number_);
-    std::vector<std::string> env_text;
-    for (char **e = environ; *e; e++)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env_text.push_back(*e);
-    env_text.push_back(display_var);
+    // A Wayland session's variables come only from start_compositor: run
+    // from a Wayland desktop, the tests still start the game as in X11.
+    std::vector<std::string> env_text = session_env_;
+    for (char **e = environ; *e && session_env_.empty(); e++)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0 &&
+            std::strncmp(*e, "XDG_SESSION_TYPE=", 17) != 0)
+            env_text.push_back(*e);
+    if (session_env_.empty()) env_text.push_back(display_var);
     std::vector<char *> env;
     for (std::string &s : env_text) env.push_back(s.data());
     env.push_back(nullptr);
@@ -499,25 +510,29 @@ void GameUnderX::kill_game() {
 
 bool GameUnderX::locate_window() {
     if (!display_) return false;
+    // The game's X server is this one but under a compositor, whose window
+    // lies at this one's top left: the positions are the same on both.
+    Display *const d = game_display_ ? game_display_ : display_;
+    const Window game_root = DefaultRootWindow(d);
     // Depth-first over the whole tree: without a window manager the library
     // puts its 640x480 window inside a parent of its own.
-    std::vector<Window> pending{root_};
+    std::vector<Window> pending{game_root};
     while (!pending.empty()) {
         const Window w = pending.back();
         pending.pop_back();
         Window root_back = None, parent = None;
         Window *children = nullptr;
         unsigned int n = 0;
-        if (!XQueryTree(display_, w, &root_back, &parent, &children, &n)) continue;
+        if (!XQueryTree(d, w, &root_back, &parent, &children, &n)) continue;
         for (unsigned int i = 0; i < n; i++) pending.push_back(children[i]);
         if (children) XFree(children);
-        if (w == root_) continue;
+        if (w == game_root) continue;
         XWindowAttributes a;
-        if (!XGetWindowAttributes(display_, w, &a)) continue;
+        if (!XGetWindowAttributes(d, w, &a)) continue;
         if (a.width != GAME_WIDTH || a.height != GAME_HEIGHT || a.map_state != IsViewable) continue;
         int ax = 0, ay = 0;
         Window child = None;
-        if (!XTranslateCoordinates(display_, w, root_, 0, 0, &ax, &ay, &child)) continue;
+        if (!XTranslateCoordinates(d, w, game_root, 0, 0, &ax, &ay, &child)) continue;
         window_ = w;
         window_x_ = ax;
         window_y_ = ay;
@@ -528,10 +543,14 @@ bool GameUnderX::locate_window() {
 
 bool GameUnderX::wait_for_window(milliseconds timeout) {
     const auto deadline = clock::now() + timeout;
-    for (;;) {
-        if (locate_window()) return true;
+    // A compositor maps the window, then moves it into place: it is found
+    // once it stays where it was 300 ms before.
+    for (int x = -1, y = -1;;) {
+        if (locate_window() && (!game_display_ || (window_x_ == x && window_y_ == y))) return true;
         if (clock::now() >= deadline || !game_running()) return false;
-        pause_for(milliseconds(20));
+        x = window_ ? window_x_ : -1;
+        y = window_y_;
+        pause_for(milliseconds(game_display_ ? 300 : 20));
     }
 }
 
@@ -541,12 +560,13 @@ bool GameUnderX::refresh_position() {
     // The library first maps its window on its own and then moves it into
     // its full-screen parent: the position is read again before every use.
     if (!display_) return false;
+    Display *const d = game_display_ ? game_display_ : display_;
     if (window_ != None) {
         int ax = 0, ay = 0;
         Window child = None;
         XWindowAttributes a;
-        if (XGetWindowAttributes(display_, window_, &a) && a.map_state == IsViewable &&
-            XTranslateCoordinates(display_, window_, root_, 0, 0, &ax, &ay, &child)) {
+        if (XGetWindowAttributes(d, window_, &a) && a.map_state == IsViewable &&
+            XTranslateCoordinates(d, window_, DefaultRootWindow(d), 0, 0, &ax, &ay, &child)) {
             window_x_ = ax;
             window_y_ = ay;
             return true;
@@ -829,6 +849,105 @@ bool GameUnderX::click_message_ok(milliseconds timeout) {
     pause_for(milliseconds(50));
     release_button();
     return true;
+}
+
+// ---------------------------------------------------------------- a Wayland desktop
+
+bool GameUnderX::start_compositor(milliseconds timeout) {
+    const auto deadline = clock::now() + timeout;
+    // A socket's path must be short: the folder's is too long.
+    std::string runtime = temporary_root() + "/snake_wl_XXXXXX";
+    if (!mkdtemp(runtime.data())) return false;
+    runtime_dir_ = runtime;
+    session_env_ = {"XDG_RUNTIME_DIR=" + runtime, "WAYLAND_DISPLAY=wayland-snake",
+                    "DISPLAY=:" + std::to_string(display_number_)};
+    for (char **e = environ; *e; e++) session_env_.push_back(*e);
+    auto spawn = [&](std::vector<const char *> argv, const std::string &log) {
+        std::vector<char *> env;
+        for (std::string &e : session_env_) env.push_back(e.data());
+        env.push_back(nullptr);
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t out;
+        posix_spawn_file_actions_init(&out);
+        posix_spawn_file_actions_addopen(&out, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&out, 1, 2);
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, argv[0], &out, nullptr, const_cast<char **>(argv.data()),
+                         env.data()) == 0)
+            compositor_pids_.push_back(pid);
+        posix_spawn_file_actions_destroy(&out);
+    };
+    auto wait_for = [&](const std::function<bool()> &done) {
+        for (bool met = done(); !met; met = done()) {
+            if (clock::now() >= deadline) return false;
+            pause_for(milliseconds(100));
+        }
+        return true;
+    };
+    // The middle of weston's output: the desktop's background once drawn and
+    // still, then the terminal, which covers it wherever it is placed.
+    auto middle = [&] {
+        XImage *image = XGetImage(display_, root_, 450, 350, 1, 1, AllPlanes, ZPixmap);
+        const unsigned long value = image ? XGetPixel(image, 0, 0) : 0;
+        if (image) XDestroyImage(image);
+        return value;
+    };
+    spawn({"weston", "--backend=x11-backend.so", "--use-pixman", "--width=900", "--height=700",
+           "--xwayland", "--socket=wayland-snake", "--idle-time=0"},
+          path_of("weston.log"));
+    const std::string listening = "xserver listening on display :";
+    size_t at = std::string::npos;
+    std::string log;
+    unsigned long desktop = 0;
+    if (!wait_for([&] {
+            log = read_file("weston.log").value_or("");
+            return (at = log.find(listening)) != std::string::npos;
+        }) ||
+        !wait_for([&] {
+            const unsigned long before = middle();
+            pause_for(milliseconds(200));
+            return before != 0 && (desktop = middle()) == before;
+        }))
+        return false;
+    spawn({"weston-terminal"}, path_of("terminal.log"));
+    const std::string xwayland = ":" + std::to_string(std::atoi(&log[at + listening.size()]));
+    // Xwayland starts with its first client.
+    if (!wait_for([&] { return middle() != desktop; }) ||
+        !wait_for([&] { return (game_display_ = XOpenDisplay(xwayland.c_str())) != nullptr; }))
+        return false;
+    session_env_.insert(session_env_.begin(), {"DISPLAY=" + xwayland, "XDG_SESSION_TYPE=wayland"});
+    // The pointer waits outside weston's window: the library warps it at
+    // start-up, and a warp into a window with its cursor hidden has Xwayland
+    // lock the pointer, which then follows relative motion only (a mouse's,
+    // not this X server's absolute positions).
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), 1020, 760, CurrentTime);
+    sync();
+    return true;
+}
+
+GameUnderX::Labels GameUnderX::window_labels() {
+    Labels out;
+    Display *const d = game_display_ ? game_display_ : display_;
+    Window root_back = None, top = window_, *children = nullptr;
+    unsigned int n = 0;
+    char *title = nullptr;
+    // The library names the window it draws in or, in a window, its parent.
+    while (refresh_position() && !XFetchName(d, top, &title) &&
+           XQueryTree(d, top, &root_back, &top, &children, &n) && top != root_back)
+        if (children) XFree(children);
+    XClassHint hint{nullptr, nullptr};
+    if (!title || !XGetClassHint(d, top, &hint)) return out;
+    out = {title, hint.res_name, hint.res_class, {}};
+    XWMHints *hints = XGetWMHints(d, top);
+    XImage *image = hints && (hints->flags & IconPixmapHint)
+                        ? XGetImage(d, hints->icon_pixmap, 0, 0, 48, 48, AllPlanes, ZPixmap)
+                        : nullptr;
+    for (int i = 0; image && i < 48 * 48; i++) out.icon.push_back(XGetPixel(image, i % 48, i / 48));
+    if (image) XDestroyImage(image);
+    for (void *p : {static_cast<void *>(hints), static_cast<void *>(title),
+                    static_cast<void *>(hint.res_name), static_cast<void *>(hint.res_class)})
+        if (p) XFree(p);
+    return out;
 }
 
 void GameUnderX::lose_display() {

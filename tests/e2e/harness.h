@@ -220,6 +220,22 @@ public:
     // released. False when there is no box or the pointer would not stay.
     bool click_message_ok(milliseconds timeout = milliseconds(5000));
 
+    // ---- a Wayland desktop ----
+    // Starts weston on this X server, in a window of its own at the top
+    // left, with Xwayland and a Wayland terminal that takes the focus. The
+    // game then starts as a desktop starts it: on Xwayland, with
+    // WAYLAND_DISPLAY and XDG_SESSION_TYPE=wayland set. Pixels and input
+    // still go through this X server, and so through the compositor. False
+    // when one of them did not come up (see weston.log in the folder).
+    bool start_compositor(milliseconds timeout);
+    // What the game's named window tells the desktop: WM_NAME, WM_CLASS and
+    // the WM_HINTS icon's pixels (48x48, 0xRRGGBB on a 24-bit screen).
+    struct Labels {
+        std::string title, res_name, res_class;
+        std::vector<unsigned long> icon;
+    };
+    Labels window_labels();
+
     // ---- the X server itself ----
     // Ends the X server under the running game, as a logout does. Nothing
     // that needs the display works afterwards; the game's exit still does.
@@ -256,6 +272,11 @@ private:
     int window_x_ = 0;
     int window_y_ = 0;
     int screenshots_ = 0;
+    // Under a compositor: the game's X server (Xwayland) and its variables.
+    Display *game_display_ = nullptr;
+    std::vector<std::string> session_env_;
+    std::vector<pid_t> compositor_pids_;
+    std::string runtime_dir_;
 };
 
 }  // namespace e2e

@@ -1,7 +1,8 @@
 // The two modes with a second snake, chosen on the options screen and
 // played through the window: two players on one keyboard (arrow keys and
-// W/A/S/D, half steps of 5 pixels, both score lines at the end), and one
-// player against the computer, whose magenta snake finds an apple by itself.
+// the keys in the places of W/A/S/D, here on a French keyboard; half steps
+// of 5 pixels, both score lines at the end), and one player against the
+// computer, whose magenta snake finds an apple by itself.
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
@@ -88,6 +89,10 @@ class modes_e2e : public ::testing::Test {
 protected:
     void SetUp() override {
         game_.install_datafile();
+        // A French keyboard: player 2 steers with the keys in the places of
+        // W, A, S, D on a US keyboard, marked Z, Q, S, D here.
+        ASSERT_EQ(std::system(("setxkbmap -display :" + std::to_string(game_.display_number()) +
+                               " fr").c_str()), 0);
         ASSERT_TRUE(game_.start_game_with_window()) << "no game window; game log:\n"
                                                     << game_.game_log();
         ASSERT_TRUE(game_.wait_until(menu_shown, SCREEN_TIMEOUT)) << game_.screenshot("no_menu");
@@ -215,14 +220,14 @@ TEST_F(modes_e2e, TwoPlayersMeetingEndTheGameWithBothScores) {
     const uint64_t zero = glyph_mask(start, SCORE2_DIGIT_LEFT, STATUS2_TOP, PLAYER2);
     ASSERT_NE(zero, 0u) << game_.screenshot("score_digit");
 
-    // W held: player 2's new direction takes effect in the second half step
-    // of a tick, so at the end of every tick it stands an odd number of half
-    // steps from where it started.
+    // Z held (W's place): player 2's new direction takes effect in the second
+    // half step of a tick, so at the end of every tick it stands an odd number
+    // of half steps from where it started. A, in Q's place, must not steer.
     std::vector<Point> p2_seen;
     std::string p1_moved;
     Frame end;
     ASSERT_TRUE(hold_until_game_over(
-        {XK_w},
+        {XK_z, XK_a},
         [&](const Frame &f) {
             const std::optional<Point> head = leading(find_squares(f, PLAYER2, HALF_STEP), UP);
             if (head && *head != p2_start.front()) p2_seen.push_back(*head);

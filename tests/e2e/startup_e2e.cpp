@@ -12,6 +12,8 @@
 #include <X11/keysym.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -61,6 +63,9 @@ TEST_P(BadDatafile, ShowsTheMessageAndEndsWithStatusOneOnceOkIsClicked) {
     ASSERT_FALSE(text.empty());
     if (text.back() == '\n') text.pop_back();
     EXPECT_EQ(text, "Can not load pomme.bmp !");
+    // Standard error names the file looked for and the folder looked in.
+    EXPECT_NE(game.game_log().find("snake.dat from the folder " + game.folder() + "\n"),
+              std::string::npos) << game.game_log();
     ASSERT_TRUE(game.wait_for_message_window(MESSAGE_TIMEOUT))
         << "the xmessage program runs but shows no window";
 
@@ -255,5 +260,44 @@ INSTANTIATE_TEST_SUITE_P(startup_e2e, StreamsClosedAtStart,
                          [](const ::testing::TestParamInfo<ClosedStreams> &param) {
                              return std::string(param.param.name);
                          });
+
+// ---------------------------------------------------------------- a Wayland desktop
+
+// Started as a desktop starts it, in weston's Wayland session with a Wayland
+// terminal focused, and driven through the compositor: the game's window
+// gets the keys, and its close button ends the game (here from the
+// end-of-game screen's own loop) as QUITTER does.
+TEST(startup_e2e, UnderWestonPlaysInAWindowThatItsCloseButtonEnds) {
+    GameUnderX game;
+    game.install_datafile();
+    ASSERT_TRUE(game.start_compositor(milliseconds(60000)))
+        << game.read_file("weston.log").value_or("");
+    ASSERT_TRUE(game.start_game_with_window(milliseconds(60000))) << game.game_log();
+    const GameUnderX::Labels labels = game.window_labels();
+    EXPECT_EQ(labels.title, "Snake");
+    EXPECT_EQ(labels.res_name, "snake-game");
+    std::ifstream entry(SNAKE_DESKTOP_ENTRY_IN);
+    const std::string text((std::istreambuf_iterator<char>(entry)), {});
+    EXPECT_NE(text.find("\nStartupWMClass=" + labels.res_class + "\n"), std::string::npos) << text;
+    // The game's own icon: the red apple at the top right, the green snake.
+    ASSERT_EQ(labels.icon.size(), 48u * 48u) << "no 48x48 icon";
+    EXPECT_GT(labels.icon[14 * 48 + 37] >> 16 & 0xFF, 150u);
+    EXPECT_GT(labels.icon[24 * 48 + 24] >> 8 & 0xFF, 150u);
+
+    std::string why;
+    ASSERT_TRUE(start_playing(game, SCREEN_TIMEOUT, &why)) << why;
+    ASSERT_TRUE(game.key_until(XK_Up, game_over_shown, SCREEN_TIMEOUT)) << game.screenshot("up");
+    // weston's close button, at the right of the title bar, clicked again
+    // should a busy weston miss a click.
+    ASSERT_TRUE(game.move_pointer(GAME_WIDTH - 14, -13));
+    for (int click = 0; click < 5 && game.game_running(); click++) {
+        game.press_button();
+        std::this_thread::sleep_for(milliseconds(150));
+        game.release_button();
+        game.wait_for_exit(SCREEN_TIMEOUT / 5);
+    }
+    const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
+    EXPECT_TRUE(result.exited && result.status == 0) << to_string(result);
+}
 
 }  // namespace
