@@ -138,7 +138,7 @@ bytes without_last_byte(bytes b) {
     return b;
 }
 
-bool well_formed(const bytes &b) { return datafile_bytes_well_formed(b.data(), b.size()); }
+bool sound(const bytes &b) { return datafile_bytes_well_formed(b.data(), b.size()); }
 
 int entry_count(const DATAFILE *data) {
     int n = 0;
@@ -223,7 +223,7 @@ protected:
 bytes DatafileCheckTest::game_file;
 
 TEST_F(DatafileCheckTest, TheGameFilePassesAndLoads) {
-    EXPECT_TRUE(well_formed(game_file));
+    EXPECT_TRUE(sound(game_file));
     EXPECT_TRUE(datafile_file_well_formed(SNAKE_DAT_PATH));
     DATAFILE *data = load_game_datafile(SNAKE_DAT_PATH);
     ASSERT_NE(data, nullptr);
@@ -249,7 +249,7 @@ TEST_F(DatafileCheckTest, PackedFormsPassAndTheirCutsAreRefused) {
     const bytes whole = packed_whole(game_file);
     ASSERT_EQ(get_u32(whole, 0), static_cast<uint32_t>(F_PACK_MAGIC));
     ASSERT_LT(whole.size(), game_file.size());
-    EXPECT_TRUE(well_formed(whole));
+    EXPECT_TRUE(sound(whole));
     write(whole);
     DATAFILE *data = load_game_datafile(path.c_str());
     ASSERT_NE(data, nullptr);
@@ -259,7 +259,7 @@ TEST_F(DatafileCheckTest, PackedFormsPassAndTheirCutsAreRefused) {
     const bytes objects = packed_objects(entries_of(game_file));
     ASSERT_EQ(get_u32(objects, 0), static_cast<uint32_t>(F_NOPACK_MAGIC));
     ASSERT_LT(objects.size(), game_file.size());
-    EXPECT_TRUE(well_formed(objects));
+    EXPECT_TRUE(sound(objects));
     write(objects);
     data = load_game_datafile(path.c_str());
     ASSERT_NE(data, nullptr);
@@ -307,7 +307,7 @@ TEST_F(DatafileCheckTest, FilesThatAreNoDatafileAreRefused) {
     };
     for (const bytes &b : not_datafiles) {
         write(b);
-        EXPECT_FALSE(well_formed(b)) << b.size() << " bytes";
+        EXPECT_FALSE(sound(b)) << b.size() << " bytes";
         EXPECT_EQ(load_game_datafile(path.c_str()), nullptr) << b.size() << " bytes";
     }
 
@@ -324,7 +324,7 @@ TEST_F(DatafileCheckTest, FilesThatAreNoDatafileAreRefused) {
             bytes b = start;
             const size_t length = 1 + noise() % 3000;
             for (size_t i = 0; i < length; i++) b.push_back(static_cast<unsigned char>(noise()));
-            ASSERT_FALSE(well_formed(b)) << "trial " << trial;
+            ASSERT_FALSE(sound(b)) << "trial " << trial;
             if (trial % 20 == 0) {
                 write(b);
                 EXPECT_EQ(load_game_datafile(path.c_str()), nullptr);
@@ -344,7 +344,7 @@ TEST_F(DatafileCheckTest, SoundFilesWithoutTheGameEntriesLoadButAreNotUsed) {
 
     for (const auto &[name, file] : {std::make_pair("too few", datafile_of(too_few)),
                                      std::make_pair("swapped", datafile_of(swapped))}) {
-        EXPECT_TRUE(well_formed(file)) << name;
+        EXPECT_TRUE(sound(file)) << name;
         write(file);
         // The library's loader reads them well; the game turns them down.
         DATAFILE *data = load_datafile(path.c_str());
@@ -364,35 +364,35 @@ TEST_F(DatafileCheckTest, SoundFilesWithoutTheGameEntriesLoadButAreNotUsed) {
 TEST_F(DatafileCheckTest, SizesThatClaimMoreThanTheFileHoldsAreRefused) {
     const bytes apple = bitmap_data(16, 13, 13, 2);
     const bytes base = datafile_of({{BMP, apple}});
-    ASSERT_TRUE(well_formed(base));
+    ASSERT_TRUE(sound(base));
     const size_t count_at = 8, type_at = 12, stored_at = 16, unpacked_at = 20, data_at = 24;
 
     bytes b = base;
     set_u32(b, count_at, 2);  // a second object that is not there
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = base;
     set_u32(b, count_at, 0xffffffffu);
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = base;
     set_u32(b, count_at, 0);  // an object after the end of the list
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
 
     for (uint32_t size : {uint32_t(apple.size() + 1), uint32_t(apple.size() - 1), 0x7fffffffu, 0xfffffff0u}) {
         b = base;
         set_u32(b, stored_at, size);
         set_u32(b, unpacked_at, size);
-        EXPECT_FALSE(well_formed(b)) << size;
+        EXPECT_FALSE(sound(b)) << size;
     }
     b = base;
     set_u32(b, unpacked_at, static_cast<uint32_t>(apple.size() + 4));  // the two sizes disagree
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
 
     b = base;
     set_u32(b, type_at, 0xffffffffu);  // the end marker as a type
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = base;
     b.push_back(0);  // a byte after the last object
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
 
     // A property longer than what is left.
     bytes with_property(base.begin(), base.begin() + type_at);
@@ -401,24 +401,24 @@ TEST_F(DatafileCheckTest, SizesThatClaimMoreThanTheFileHoldsAreRefused) {
     put_u32(with_property, 5);
     for (char c : std::string("APPLE")) with_property.push_back(static_cast<unsigned char>(c));
     with_property.insert(with_property.end(), base.begin() + type_at, base.end());
-    EXPECT_TRUE(well_formed(with_property));
+    EXPECT_TRUE(sound(with_property));
     for (uint32_t length : {4u, 6u, 0x7fffffffu, 0xffffffffu}) {
         b = with_property;
         set_u32(b, type_at + 8, length);
-        EXPECT_FALSE(well_formed(b)) << length;
+        EXPECT_FALSE(sound(b)) << length;
     }
     // A property of the end marker's type, which the library would never free.
     b = with_property;
     set_u32(b, type_at + 4, 0xffffffffu);
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
 
     // The picture's own header against its pixels.
     b = base;
     b[data_at + 3] = 14;  // one pixel wider than the pixels stored
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = base;
     b[data_at + 1] = 12;  // a depth the library does not have
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
 }
 
 TEST_F(DatafileCheckTest, PicturesAndSamplesMustHoldWhatTheirHeadersSay) {
@@ -459,7 +459,7 @@ TEST_F(DatafileCheckTest, PicturesAndSamplesMustHoldWhatTheirHeadersSay) {
     for (const kind_case &c : cases) {
         const entry &object = c.object;
         const bytes file = datafile_of({object});
-        ASSERT_EQ(well_formed(file), c.accepted) << c.name;
+        ASSERT_EQ(sound(file), c.accepted) << c.name;
         if (!c.accepted) continue;
         // Whatever passes, the library loads, and as the kind it was.
         write(file);
@@ -483,48 +483,48 @@ TEST_F(DatafileCheckTest, NestedDatafilesAreFollowedToTheBottom) {
     std::vector<entry> level = {apple};
     for (int depth = 1; depth <= 16; depth++) level = {{FILE_TYPE, objects_of(level)}};
     const bytes deep = datafile_of(level);  // sixteen datafiles down
-    EXPECT_TRUE(well_formed(deep));
+    EXPECT_TRUE(sound(deep));
     write(deep);
     DATAFILE *data = load_datafile(path.c_str());
     ASSERT_NE(data, nullptr);
     unload_datafile(data);
-    EXPECT_FALSE(well_formed(datafile_of({{FILE_TYPE, objects_of(level)}})));  // one more is too deep
+    EXPECT_FALSE(sound(datafile_of({{FILE_TYPE, objects_of(level)}})));  // one more is too deep
 
     // A nested datafile whose picture is one pixel short, or with a byte left over.
     entry short_apple = apple;
     short_apple.data.resize(short_apple.data.size() - 2);
-    EXPECT_FALSE(well_formed(datafile_of({{FILE_TYPE, objects_of({short_apple})}})));
+    EXPECT_FALSE(sound(datafile_of({{FILE_TYPE, objects_of({short_apple})}})));
     bytes left_over = objects_of({apple});
     left_over.push_back(0);
-    EXPECT_FALSE(well_formed(datafile_of({{FILE_TYPE, left_over}})));
+    EXPECT_FALSE(sound(datafile_of({{FILE_TYPE, left_over}})));
     // Its count promising one object more.
     bytes one_more = objects_of({apple});
     set_u32(one_more, 0, 2);
-    EXPECT_FALSE(well_formed(datafile_of({{FILE_TYPE, one_more}})));
+    EXPECT_FALSE(sound(datafile_of({{FILE_TYPE, one_more}})));
 }
 
 TEST_F(DatafileCheckTest, AnObjectPackedByItselfMustUnpackToItsSize) {
     const std::vector<entry> entries = {{BMP, bitmap_data(16, 20, 20, 2)}, {SAMP, sample_data(8, 8000, 100, 100)}};
     const bytes file = packed_objects(entries);
-    ASSERT_TRUE(well_formed(file));
+    ASSERT_TRUE(sound(file));
     const size_t stored_at = 16, unpacked_at = 20;
     ASSERT_EQ(get_u32(file, unpacked_at), 0u - static_cast<uint32_t>(entries[0].data.size()));
 
     bytes b = file;
     set_u32(b, unpacked_at, 0u - static_cast<uint32_t>(entries[0].data.size() + 1));  // a byte more than it holds
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = file;
     set_u32(b, unpacked_at, 0u - static_cast<uint32_t>(entries[0].data.size() - 1));  // a byte less
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = file;
     set_u32(b, unpacked_at, 0x80000000u);  // two gigabytes
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = file;
     set_u32(b, stored_at, get_u32(file, stored_at) + 1);  // the block runs into the next object
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
     b = file;
     set_u32(b, stored_at, static_cast<uint32_t>(file.size()));  // past the end of the file
-    EXPECT_FALSE(well_formed(b));
+    EXPECT_FALSE(sound(b));
 }
 
 }  // namespace
