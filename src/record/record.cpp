@@ -37,9 +37,7 @@ static const size_t RECORD_READ_LIMIT = 4096;
 // have been taken: a record is one short line, and digits past the point
 // where the number has saturated change nothing.
 static int next_byte(FILE *file, size_t *taken) {
-    if (*taken == RECORD_READ_LIMIT) {
-        return EOF;
-    }
+    if (*taken == RECORD_READ_LIMIT) return EOF;
     ++*taken;
     return getc(file);
 }
@@ -50,23 +48,17 @@ bool read_record_number(FILE *file, uint32_t *value) {
     // A UTF-8 byte order mark, as some editors write, is passed over. Text
     // that starts with any other byte 0xEF holds no number anyway.
     if (c == 0xef) {
-        if (next_byte(file, &taken) != 0xbb || next_byte(file, &taken) != 0xbf) {
-            return false;
-        }
+        if (next_byte(file, &taken) != 0xbb || next_byte(file, &taken) != 0xbf) return false;
         c = next_byte(file, &taken);
     }
-    while (c != EOF && isspace(c)) {
-        c = next_byte(file, &taken);
-    }
+    while (c != EOF && isspace(c)) c = next_byte(file, &taken);
 
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = (c == '-');
         c = next_byte(file, &taken);
     }
-    if (!is_digit(c)) {
-        return false;
-    }
+    if (!is_digit(c)) return false;
 
     // Once the magnitude has passed the limit it stays pinned there.
     const uint32_t limit = negative ? LARGEST_NEGATIVE : LARGEST_POSITIVE;
@@ -91,18 +83,14 @@ void load_record() {
     // shown; anything but a regular file is passed over without waiting.
     int reason = 0;
     FILE *file = record_open(RECORD_FILE_NAME, false, &reason);
-    if (file == nullptr) {
-        return;
-    }
+    if (file == nullptr) return;
     // A buffer of the reader's own size: the stream then asks the system
     // for no more than the reader may take, whatever the file's size.
     char buffer[RECORD_READ_LIMIT];
     const int buffered = setvbuf(file, buffer, _IOFBF, sizeof buffer);
     (void)buffered;
     uint32_t value = 0;
-    if (read_record_number(file, &value)) {
-        record = value;
-    }
+    if (read_record_number(file, &value)) record = value;
     fclose(file);
 }
 
@@ -145,9 +133,7 @@ static int save_into(const std::string &target, uint32_t score, const char *text
     // Anything but a regular file is never opened, not even to look at it.
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        return RECORD_NOT_A_FILE;
-    }
+    if (fs::exists(status) && !fs::is_regular_file(status)) return RECORD_NOT_A_FILE;
     const bool folder_locked = record_lock_folder(folder.string());
     int reason = 0;
     FILE *file = fs::exists(status) ? record_open(target.c_str(), true, &reason) : nullptr;
@@ -159,9 +145,7 @@ static int save_into(const std::string &target, uint32_t score, const char *text
     if (reason == 0 && file != nullptr && read_record_number(file, &value) && value >= score) {
         *beaten = false;
     } else if (reason == 0) {
-        if (folder_locked) {
-            remove_leftovers(folder, target);
-        }
+        if (folder_locked) remove_leftovers(folder, target);
         // The new record goes to a file of its own first and then takes the
         // old one's name in a single rename, so the file always holds a
         // whole record. A folder that takes no new file still lets a
@@ -173,12 +157,8 @@ static int save_into(const std::string &target, uint32_t score, const char *text
             reason = record_rewrite(file, text, size + 1, size);
         }
     }
-    if (file != nullptr) {
-        fclose(file);
-    }
-    if (folder_locked) {
-        record_unlock_folder();
-    }
+    if (file != nullptr) fclose(file);
+    if (folder_locked) record_unlock_folder();
     return reason;
 }
 
@@ -192,9 +172,7 @@ bool save_record() {
     std::string target = RECORD_FILE_NAME;
     bool beaten = true;
     int reason = record_resolve(RECORD_FILE_NAME, &target);
-    if (reason == 0) {
-        reason = save_into(target, score, text, static_cast<size_t>(length), &beaten);
-    }
+    if (reason == 0) reason = save_into(target, score, text, static_cast<size_t>(length), &beaten);
     if (reason != 0) {
         record_save_failed = 1;
         fprintf(stderr, "snake: the record could not be saved in %s: %s\n", target.c_str(),

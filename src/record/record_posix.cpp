@@ -21,9 +21,7 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
     const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     int fd = open(name, (for_saving ? O_RDWR : O_RDONLY) | flags);
     const bool write_only = fd < 0 && for_saving && errno == EACCES;
-    if (write_only) {
-        fd = open(name, O_WRONLY | flags);
-    }
+    if (write_only) fd = open(name, O_WRONLY | flags);
     struct stat info = {};
     *reason = fd < 0                                             ? errno_or(EIO)
               : fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ? RECORD_NOT_A_FILE
@@ -38,13 +36,9 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
 
 int record_resolve(const char *name, std::string *target) {
     struct stat info = {};
-    if (lstat(name, &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return 0;
-    }
+    if (lstat(name, &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
     char *path = realpath(name, nullptr);
-    if (path == nullptr) {
-        return errno_or(ENOENT);
-    }
+    if (path == nullptr) return errno_or(ENOENT);
     *target = path;
     free(path);
     return 0;
@@ -62,9 +56,7 @@ static int locked_folder = -1;
 
 bool record_lock_folder(const std::string &folder) {
     locked_folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (locked_folder >= 0 && !lock(locked_folder)) {
-        record_unlock_folder();
-    }
+    if (locked_folder >= 0 && !lock(locked_folder)) record_unlock_folder();
     return locked_folder >= 0;
 }
 
@@ -88,9 +80,7 @@ static int write_at_start(int fd, const char *bytes, size_t count, size_t size) 
     }
     for (size_t done = 0; done < count;) {
         const ssize_t written = pwrite(fd, bytes + done, count - done, static_cast<off_t>(done));
-        if (written <= 0) {
-            return written < 0 ? errno_or(EIO) : EIO;
-        }
+        if (written <= 0) return written < 0 ? errno_or(EIO) : EIO;
         done += static_cast<size_t>(written);
     }
     return ftruncate(fd, static_cast<off_t>(size)) != 0 || fsync(fd) != 0 ? errno_or(EIO) : 0;
@@ -104,9 +94,7 @@ int record_replace(const std::string &target, const char *text, size_t size, FIL
     const std::string folder = target.substr(0, target.rfind('/') + 1);
     std::string temp = folder + "scores.txt.XXXXXX";
     const int fd = mkstemp(&temp[0]);
-    if (fd < 0) {
-        return errno_or(EACCES);
-    }
+    if (fd < 0) return errno_or(EACCES);
     // The old file's permissions and, where allowed, its owner; for a new
     // one, those of any new file.
     struct stat info = {};
@@ -120,12 +108,8 @@ int record_replace(const std::string &target, const char *text, size_t size, FIL
     }
     int reason = fchmod(fd, info.st_mode & 0777) != 0 ? errno_or(EIO)
                                                         : write_at_start(fd, text, size, size);
-    if (close(fd) != 0 && reason == 0) {
-        reason = errno_or(EIO);
-    }
-    if (reason == 0 && rename(temp.c_str(), target.c_str()) != 0) {
-        reason = errno_or(EIO);
-    }
+    if (close(fd) != 0 && reason == 0) reason = errno_or(EIO);
+    if (reason == 0 && rename(temp.c_str(), target.c_str()) != 0) reason = errno_or(EIO);
     if (reason != 0) {
         unlink(temp.c_str());
         return reason;

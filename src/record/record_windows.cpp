@@ -79,9 +79,7 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
 // The full path of what `name` leads to, its links followed by the system.
 static int final_path(const char *name, std::string *path) {
     const HANDLE file = open_existing(name, 0, FILE_FLAG_BACKUP_SEMANTICS);
-    if (file == INVALID_HANDLE_VALUE) {
-        return last_reason();
-    }
+    if (file == INVALID_HANDLE_VALUE) return last_reason();
     DWORD length = GetFinalPathNameByHandleA(file, nullptr, 0, FILE_NAME_NORMALIZED);
     std::string found(length, '\0');
     if (length != 0) {
@@ -89,9 +87,7 @@ static int final_path(const char *name, std::string *path) {
     }
     const int reason = length == 0 ? last_reason() : 0;
     CloseHandle(file);
-    if (reason == 0) {
-        *path = found.substr(0, length);
-    }
+    if (reason == 0) *path = found.substr(0, length);
     return reason;
 }
 
@@ -108,15 +104,11 @@ static HANDLE locked_folder = nullptr;
 
 bool record_lock_folder(const std::string &folder) {
     std::string path;
-    if (final_path(folder.c_str(), &path) != 0) {
-        return false;
-    }
+    if (final_path(folder.c_str(), &path) != 0) return false;
     // Object names take no backslash and are short: the FNV-1a hash of the
     // path, which the system gives with the letters as the disk has them.
     unsigned long long hash = 14695981039346656037ull;
-    for (const char c : path) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
+    for (const char c : path) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     char name[64];
     snprintf(name, sizeof name, "Local\\snake-scores-%016llx", hash);
     locked_folder = CreateMutexA(nullptr, FALSE, name);
@@ -172,25 +164,17 @@ int record_replace(const std::string &target, const char *text, size_t size, FIL
                      ? FILE_ATTRIBUTE_NORMAL
                      : attributes & KEPT;
     std::string temp = target.substr(0, target.find_last_of("\\/") + 1) + "scores.txt.XXXXXX";
-    if (_mktemp_s(&temp[0], temp.size() + 1) != 0) {
-        return EEXIST;
-    }
+    if (_mktemp_s(&temp[0], temp.size() + 1) != 0) return EEXIST;
     const HANDLE file =
         CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return last_reason();
-    }
+    if (file == INVALID_HANDLE_VALUE) return last_reason();
     int reason = write_at_start(file, text, size, size);
-    if (!CloseHandle(file) && reason == 0) {
-        reason = last_reason();
-    }
+    if (!CloseHandle(file) && reason == 0) reason = last_reason();
     // One step, and on the disk before it returns.
     if (reason == 0 && !MoveFileExA(temp.c_str(), target.c_str(),
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         reason = last_reason();
     }
-    if (reason != 0) {
-        DeleteFileA(temp.c_str());
-    }
+    if (reason != 0) DeleteFileA(temp.c_str());
     return reason;
 }
