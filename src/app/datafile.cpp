@@ -1,6 +1,6 @@
 #include "app/datafile.h"
 
-#include "app/main_loop.h"
+DATAFILE *game_data = nullptr;
 
 const char *const DATAFILE_NAME = "snake.dat";
 

@@ -28,6 +28,9 @@ enum {
     DATAFILE_ENTRIES_USED = 17
 };
 
+// The loaded "snake.dat", loaded once at start-up and never freed.
+extern DATAFILE *game_data;
+
 // Name of the datafile, relative to the working directory.
 extern const char *const DATAFILE_NAME;
 

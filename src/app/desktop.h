@@ -1,7 +1,6 @@
 // How the game fits the desktop it runs on: its window's name and icon,
-// the graphics mode a Wayland session needs, keys read by their place, and
-// the start-up message box in front. desktop_posix.cpp holds the X11 side,
-// desktop_windows.cpp the Windows one.
+// keys read by their place, and the start-up message box in front.
+// desktop_posix.cpp holds the X11 side, desktop_windows.cpp the Windows one.
 #pragma once
 
 // Before allegro_init, which makes the window: under X11 the window is
@@ -9,10 +8,6 @@
 // StartupWMClass) and carries the game's own icon. Windows takes the icon
 // built into snake.exe.
 void name_game_window();
-
-// True when the game runs inside a Wayland session, whose compositor gives
-// a full-screen X window no keyboard. Never on Windows.
-bool in_wayland_session();
 
 // After the library has started, before the keyboard: the letter keys are
 // read by their place on the keyboard, as the library does on Windows, so

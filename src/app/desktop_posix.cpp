@@ -8,8 +8,6 @@
 #include <xalleg.h>
 
 #include <cstddef>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 // The library's X11 window icon, an XPM it reads when it makes the window.
@@ -43,12 +41,6 @@ int scancode_in(const int (&row)[N], const char *name, char row_letter) {
 void name_game_window() {
     allegro_icon = snake_icon_xpm;
     xwin_set_window_name("snake-game", "snake-game");
-}
-
-bool in_wayland_session() {
-    const char *wayland = std::getenv("WAYLAND_DISPLAY");
-    const char *type = std::getenv("XDG_SESSION_TYPE");
-    return (wayland && *wayland) || (type && std::strcmp(type, "wayland") == 0);
 }
 
 // The library maps each key by the letter it prints, and lets its [xkeymap]

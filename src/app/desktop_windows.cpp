@@ -7,10 +7,6 @@
 
 void name_game_window() {}
 
-// Never a Wayland session, even under Wine, which hands on the variables of
-// the desktop around it: the mode stays the one of every Windows start.
-bool in_wayland_session() { return false; }
-
 // DirectInput already reads the keys by their place on the keyboard.
 void read_keys_by_place() {}
 

@@ -18,48 +18,7 @@
 #include "screens/options.h"
 #include "screens/play.h"
 
-std::atomic<int32_t> tick_counter{0};
-std::atomic<int32_t> ticks_this_second{0};
-std::atomic<int32_t> ticks_last_second{0};
-
-int32_t menu_active = 0;
-int32_t game_active = 0;
-int32_t options_active = 0;
-
 int frame_due = 0;
-
-BITMAP *back_buffer = nullptr;
-DATAFILE *game_data = nullptr;
-
-void count_tick() { tick_counter.fetch_add(1); }
-
-void count_second() { ticks_last_second.store(ticks_this_second.exchange(0)); }
-
-// Every screen, the credits and the end-of-game loop included, ends each
-// frame here: the one place where a signal that asks the game to end, or
-// the window's close button, is acted on in all of them.
-void present_frame() {
-    blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h);
-    end_game_if_asked();
-}
-
-// True when the player's allegro.cfg or ~/.allegrorc names the driver for
-// GFX_AUTODETECT, under one of the names the library looks for.
-static bool driver_chosen_in_settings() {
-    for (const char *name : {"gfx_card_640x480x16", "gfx_card_16bpp", "gfx_card", "gfx_card1"})
-        if (get_config_id("graphics", name, 0) != 0) return true;
-    return false;
-}
-
-// A full-screen X window gets no keyboard from a Wayland compositor: there
-// the game asks for a window first, unless the player's settings name a
-// driver. GFX_AUTODETECT_WINDOWED follows their gfx_cardw.
-static int set_game_mode() {
-    if (in_wayland_session() && !driver_chosen_in_settings() &&
-        set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) == 0)
-        return 0;
-    return set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0);
-}
 
 // Sound is a nicety: when no MIDI device answers, digital sound alone will
 // do, and when nothing answers the game runs silent.
@@ -87,7 +46,7 @@ int start_up() {
     start_sound();
 
     set_color_depth(16);
-    const int mode_set = set_game_mode();
+    const int mode_set = start_display();
     // Every thread of the library has started by now.
     watch_ending_signals();
     if (mode_set != 0) {
@@ -97,7 +56,7 @@ int start_up() {
     }
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    back_buffer = create_bitmap(SCREEN_W, SCREEN_H);
+    back_buffer = create_bitmap(PICTURE_WIDTH, PICTURE_HEIGHT);
 
     game_data = load_game_datafile(DATAFILE_NAME);
     if (!game_data) {

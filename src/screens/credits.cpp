@@ -3,7 +3,7 @@
 #include <allegro.h>
 
 #include "app/datafile.h"
-#include "app/main_loop.h"
+#include "app/display.h"
 
 // The library marks its classic text calls deprecated; the game relies on
 // their global text mode, which sticks once set to transparent.

@@ -2,7 +2,8 @@
 
 #include <allegro.h>
 
-#include "app/main_loop.h"
+#include "app/display.h"
+#include "app/state.h"
 #include "record/record.h"
 #include "rules/collide.h"
 #include "rules/settings.h"

@@ -5,7 +5,8 @@
 #include <cstdlib>
 
 #include "app/datafile.h"
-#include "app/main_loop.h"
+#include "app/display.h"
+#include "app/state.h"
 #include "screens/credits.h"
 
 namespace {

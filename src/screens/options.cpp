@@ -3,7 +3,8 @@
 #include <allegro.h>
 
 #include "app/datafile.h"
-#include "app/main_loop.h"
+#include "app/display.h"
+#include "app/state.h"
 
 // The library marks its classic text calls deprecated; the game relies on
 // their global text mode, which sticks once set to transparent.

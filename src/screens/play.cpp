@@ -3,7 +3,8 @@
 #include <allegro.h>
 
 #include "app/datafile.h"
-#include "app/main_loop.h"
+#include "app/display.h"
+#include "app/state.h"
 #include "record/record.h"
 #include "rules/apple.h"
 #include "rules/collide.h"
