@@ -13,7 +13,8 @@
 ; fails the run with a message and exit code 2, leaving the install as it
 ; was: the new files are written beside the old ones, then put in their
 ; place, and put back on any failure. A folder the game could not start in
-; is refused before anything is written.
+; is refused before anything is written. An uninstaller run where nothing
+; is installed says so, with exit code 2.
 
 ; A 64-bit installer for a 64-bit game: it also runs where only 64-bit
 ; Windows programs run (Wine without its 32-bit half).
@@ -37,6 +38,7 @@ AllowSkipFiles off
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\snake.exe"
@@ -64,6 +66,8 @@ LangString not_written ${LANG_ENGLISH} "The game's files in$\r$\n$INSTDIR$\r$\nc
 LangString not_written ${LANG_FRENCH} "Les fichiers du jeu dans$\r$\n$INSTDIR$\r$\nn'ont pas tous pu être écrits : l'installation y est laissée telle quelle."
 LangString not_removed ${LANG_ENGLISH} "The game's files in$\r$\n$INSTDIR$\r$\ncould not all be removed: the install there is left as it was."
 LangString not_removed ${LANG_FRENCH} "Les fichiers du jeu dans$\r$\n$INSTDIR$\r$\nn'ont pas tous pu être supprimés : l'installation y est laissée telle quelle."
+LangString not_installed ${LANG_ENGLISH} "${NAME} is not installed in$\r$\n$INSTDIR$\r$\n(none of its files is there): nothing was removed."
+LangString not_installed ${LANG_FRENCH} "${NAME} n'est pas installé dans$\r$\n$INSTDIR$\r$\n(aucun de ses fichiers n'y est) : rien n'a été supprimé."
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${NAME}"
@@ -143,30 +147,50 @@ FunctionEnd
 
 ; A folder given with /D= that NSIS finds unfit (a file in its way, a
 ; character Windows refuses) is silently replaced by the one remembered or
-; the default: a silent install must fail instead. $CMDLINE has lost the
-; /D= part by now, the process's own command line has not.
+; the default: a silent install must fail instead. A quoted one
+; ("/D=C:\My Games\Snake", as PowerShell and Wine pass an argument with a
+; blank) NSIS ignores: it is taken here, and a silent install refuses it
+; unless it is a full path. Either way /D= is the last argument. $CMDLINE
+; has lost an unquoted /D= by now, the process's own command line has not.
 Function .onInit
-  ${IfNot} ${Silent}
-    Return
-  ${EndIf}
   System::Call 'kernel32::GetCommandLine() t .r1'
   StrLen $2 $1
   ${For} $3 0 $2
     StrCpy $4 $1 4 $3
+    StrCpy $5 $1 5 $3
     ${If} $4 == " /D="
-      IntOp $3 $3 + 4
-      StrCpy $4 $1 "" $3
-      StrCpy $5 $4 1 -1
-      ${If} $5 == "\"
-        StrCpy $4 $4 -1
-      ${EndIf}
-      ${If} $4 != $INSTDIR
-        StrCpy $INSTDIR $4
-        !insertmacro FAIL "$(folder_made)"
-      ${EndIf}
+    ${OrIf} $5 == ' "/D='
       ${Break}
     ${EndIf}
   ${Next}
+  ${If} $4 == " /D="
+    IntOp $3 $3 + 4
+    StrCpy $4 $1 "" $3
+  ${ElseIf} $5 == ' "/D='
+    IntOp $3 $3 + 5
+    ; Without its closing quote.
+    StrCpy $4 $1 -1 $3
+  ${Else}
+    Return
+  ${EndIf}
+  StrCpy $6 $4 1 -1
+  ${If} $6 == "\"
+    StrCpy $4 $4 -1
+  ${EndIf}
+  StrCpy $6 $4 2 1
+  StrCpy $7 $4 2
+  ${If} $5 == ' "/D='
+    StrCpy $INSTDIR $4
+    ${If} ${Silent}
+    ${AndIf} $6 != ":\"
+    ${AndIf} $7 != "\\"
+      !insertmacro FAIL "$(folder_made)"
+    ${EndIf}
+  ${ElseIf} ${Silent}
+  ${AndIf} $4 != $INSTDIR
+    StrCpy $INSTDIR $4
+    !insertmacro FAIL "$(folder_made)"
+  ${EndIf}
 FunctionEnd
 
 Function DirectoryLeave
@@ -224,7 +248,10 @@ Section "Snake"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\snake.exe,0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; Run plainly, NSIS's uninstaller starts a copy of itself and ends at once
+  ; with 0; run in place (_?=) it ends when the uninstall does, with its
+  ; exit code, as a software manager running the quiet one must be told.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   ${If} ${Errors}
@@ -234,12 +261,40 @@ Section "Snake"
   !insertmacro EACH_FILE DROP_OLD
 SectionEnd
 
+; Started as /TIDY by the uninstaller run in place, once done: removes its
+; file when it has ended, then the folder if empty. Otherwise, with no file
+; of the game in the folder and no uninstall entry for it, nothing is
+; installed there: that is said as such, and nothing is done.
+Function un.onInit
+  ${un.GetParameters} $0
+  ClearErrors
+  ${un.GetOptions} $0 "/TIDY" $1
+  ${IfNot} ${Errors}
+    ${For} $1 1 100
+      Delete "$INSTDIR\uninstall.exe"
+      ${IfNot} ${FileExists} "$INSTDIR\uninstall.exe"
+        ${Break}
+      ${EndIf}
+      Sleep 100
+    ${Next}
+    RMDir "$INSTDIR"
+    Quit
+  ${EndIf}
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${IfNot} ${FileExists} "$INSTDIR\snake.exe"
+  ${AndIfNot} ${FileExists} "$INSTDIR\snake.dat"
+  ${AndIfNot} ${FileExists} "$INSTDIR\LISEZMOI-README.txt"
+  ${AndIfNot} ${FileExists} "$INSTDIR\LICENSE.txt"
+  ${AndIf} $0 != $INSTDIR
+    !insertmacro FAIL "$(not_installed)"
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
   SetShellVarContext current
   Call un.WaitForGame
   ; Every file set aside first, so that one that cannot go leaves all in
-  ; place. The uninstaller run in place (uninstall.exe _?=folder) cannot
-  ; remove itself, and leaves it.
+  ; place. The uninstaller run in place (uninstall.exe _?=folder) goes last.
   ClearErrors
   !insertmacro SET_ASIDE snake.exe
   !insertmacro SET_ASIDE snake.dat
@@ -259,6 +314,12 @@ Section "Uninstall"
   ${OrIf} ${FileExists} "$SMPROGRAMS\${NAME}.lnk"
   ${OrIf} ${FileExists} "$INSTDIR\snake.exe.old"
     !insertmacro FAIL "$(not_removed)"
+  ${EndIf}
+  ; Run in place, the uninstaller cannot delete its own file: it starts
+  ; itself plainly, as /TIDY, and NSIS runs that from the temporary folder,
+  ; where it waits for this one to end to remove the file and the folder.
+  ${If} "$EXEPATH" == "$INSTDIR\uninstall.exe"
+    Exec '"$EXEPATH" /S /TIDY'
   ${EndIf}
   ; Not /r: the folder stays as long as it holds the record, scores.txt.
   RMDir "$INSTDIR"

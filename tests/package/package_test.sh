@@ -343,12 +343,19 @@ check "purge: the player's folder is untouched" [ "$(folder_state "$player")" = 
 check "purge: the record, 120, is still there" record_kept "$player"
 
 echo "== the launcher, unpacked anywhere"
-# --help and --version answer and end; they start no game.
+# --help and --version answer and end; they start no game, and neither does
+# any other argument, which the game would not read: it gets the usage on
+# stderr and status 2.
 help=$(timeout 10 "$launcher" --help) && status=0 || status=$?
-check "--help: status 0, a few lines naming --version, no game ($status: $help)" bash -c \
-    '[ "$1" -eq 0 ] && [ "$(wc -l <<<"$2")" -le 10 ] && grep -q -- --version <<<"$2" && [ "$3" -eq 0 ]' \
+check "--help: status 0, a few lines naming --version and F11, no game ($status: $help)" bash -c \
+    '[ "$1" -eq 0 ] && [ "$(wc -l <<<"$2")" -le 10 ] && grep -q -- --version <<<"$2" && grep -q F11 <<<"$2" && [ "$3" -eq 0 ]' \
     _ "$status" "$help" "$(game_windows)"
 check "--version: $name $PKG_VERSION" [ "$(timeout 10 "$launcher" --version)" = "$name $PKG_VERSION" ]
+for args in -h -x -- scores.txt --version=2 "--help --version"; do
+    usage=$(timeout 10 "$launcher" $args 2>&1 >/dev/null) && status=0 || status=$?
+    check "$args: the usage on stderr, status 2, no game ($status: $usage)" bash -c \
+        '[ "$1" -eq 2 ] && grep -q "^Usage: " <<<"$2" && [ "$3" -eq 0 ]' _ "$status" "$usage" "$(game_windows)"
+done
 # Without XDG_DATA_HOME, the player's folder is under ~/.local/share.
 play "default folder" "$launcher" "$HOME/.local/share/$name" "$game" -u XDG_DATA_HOME
 check "default folder: ~/.local/share/$name gets a link to the installed snake.dat" \

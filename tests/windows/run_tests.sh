@@ -6,10 +6,11 @@
 # 1. the zip holds the game, the datafile, the readme and the licence in one
 #    folder;
 # 2. the unit tests, cross-built, under Wine;
-# 3. the installer and the uninstaller under Wine, silent, as one table: a
-#    per-user install with its shortcut and uninstall entry, an install over
-#    an older one, a running game, folders it must refuse, and an uninstall
-#    that leaves scores.txt;
+# 3. the installer and the uninstaller under Wine, silent but once, as one
+#    table: a per-user install with its shortcut and uninstall entry, an
+#    install over an older one, a running game, folders it must refuse or
+#    take quoted, an uninstall that leaves scores.txt, the quiet one too,
+#    and one with nothing installed;
 # 4. the real snake.exe from the zip under Wine on a virtual X server, driven
 #    by the end-to-end harness: the menu, a one-player game to a new record,
 #    QUITTER ending the program with status 0, and a two-player game.
@@ -129,7 +130,8 @@ installed() {
   [ "$(ls "$installed" | tr '\n' ' ')" = "$(ls "$unpacked" | tr '\n' ' ')uninstall.exe " ] &&
   [ "$(shortcut_field 'Local path')|$(shortcut_field 'Working directory')|$(shortcut_field 'Icon location')" \
     = "$folder\\snake.exe|$folder|$folder\\snake.exe" ] &&
-  [ "$(entry InstallLocation)|$(entry UninstallString)" = "$folder|\"$folder\\uninstall.exe\"" ]
+  [ "$(entry InstallLocation)|$(entry UninstallString)|$(entry QuietUninstallString)" \
+    = "$folder|\"$folder\\uninstall.exe\"|\"$folder\\uninstall.exe\" /S _?=$folder" ]
 }
 # As before, and nothing written into a refused folder.
 as_before() {
@@ -149,17 +151,27 @@ game_running() {
   done
   return 1
 }
-# (Wine quotes an argument with a blank, and the installer takes /D= only
-# unquoted: the refused folders have none.)
+# Wine quotes an argument with a blank: "/D=...\My Games\Snake".
 file_in_the_way() { touch "$(winpath "$appdata")/blocker"; elsewhere="$appdata\\blocker\\Snake"; }
 long_folder() { elsewhere="$folder$(printf '\\%060d' 1 2 3 4)"; mkdir -p "$(winpath "$elsewhere")"; }  # 285 characters
-# The commands: the uninstaller run in place (_?=) waits and tells its exit
-# code; run plainly, it runs a copy of itself from the temporary folder and
-# returns at once, so the prefix's programs are waited for.
+blank_folder() { elsewhere="$appdata\\My Games\\Snake"; }
+installed_there() { folder="$elsewhere" installed="$(winpath "$elsewhere")" installed; }
+reinstalled() { setup && stop_wine && cp "$installed/uninstall.exe" "$out/test-uninstall.exe" && record; }
+kept_uninstaller() { cp "$out/test-uninstall.exe" "$installed/uninstall.exe"; }
+# The commands: the uninstaller run in place (_?=, the quiet uninstall
+# string) waits and tells its exit code; run plainly, it runs a copy of
+# itself from the temporary folder and returns at once. Either way a copy
+# removes uninstall.exe last, so the prefix's programs are waited for.
 setup() { wine "$out/$name-setup.exe" /S; }
 setup_elsewhere() { wine "$out/$name-setup.exe" /S "/D=$elsewhere"; }
-uninstall_here() { wine "$installed/uninstall.exe" /S "_?=$folder"; }
+uninstall_here() { wine "$installed/uninstall.exe" /S "_?=$folder" && "$wine_dir/wineserver" -w; }
 uninstall() { wine "$installed/uninstall.exe" /S && "$wine_dir/wineserver" -w; }
+uninstall_shown() {  # with its window, as a player runs it: Enter closes the message Wine traces
+  LC_ALL=C WINEDEBUG=trace+msgbox timeout 30 "$wine_dir/wine64" "$installed/uninstall.exe" "_?=$folder" 2>"$out/test-message" &
+  while kill -0 $! 2>/dev/null; do grep -q MSGBOX_OnInit "$out/test-message" && xdotool key Return; sleep 0.2; done
+  wait $!
+}
+said_not_installed() { grep -q "Snake is not installed in" "$out/test-message" && as_before; }
 
 # case | prepared | command | exit code | outcome
 cases=(
@@ -170,6 +182,9 @@ cases=(
   "an install into a folder that cannot be made|file_in_the_way|setup_elsewhere|2|as_before"
   "an install into a folder too long for the game to start in|long_folder|setup_elsewhere|2|as_before"
   "an uninstall, the record kept|record|uninstall|0|removed"
+  "the quiet uninstall, the record kept|reinstalled|uninstall_here|0|removed"
+  "an uninstall with nothing installed, shown|kept_uninstaller|uninstall_shown|2|said_not_installed"
+  "an install into a folder with a blank, quoted|blank_folder|setup_elsewhere|0|installed_there"
 )
 for row in "${cases[@]}"; do
   IFS='|' read -r what prepare command expected outcome <<<"$row"
