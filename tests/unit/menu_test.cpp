@@ -187,3 +187,40 @@ TEST_F(MenuTest, CreditsFrameCentresItsLinesOverTheBackground) {
     draw_credits_frame(-220);
     EXPECT_GT(count_colour(screen, 0, 0, 639, 7, 0, 255, 0), 10);
 }
+
+// On a monitor the picture is scaled in whole steps, centred, unless a whole
+// step would leave more than a quarter of the height; the pointer is read
+// back through the same place, the black around the picture beyond its edges.
+TEST(ScaledPicture, LiesWhereItFitsAndThePointerIsReadBackThroughIt) {
+    const struct {
+        int width, height;
+        PictureRect picture;
+    } screens[] = {
+        {800, 600, {80, 60, 640, 480}},       {1920, 1080, {320, 60, 1280, 960}},
+        {2560, 1440, {320, 0, 1920, 1440}},   {3840, 2160, {640, 120, 2560, 1920}},
+        {1366, 768, {171, 0, 1024, 768}},     {1600, 900, {200, 0, 1200, 900}},
+        {1280, 1024, {0, 32, 1280, 960}},     {640, 480, {0, 0, 640, 480}},
+    };
+    for (const auto &s : screens) {
+        const PictureRect r = fit_picture(s.width, s.height);
+        EXPECT_TRUE(r.x == s.picture.x && r.y == s.picture.y && r.w == s.picture.w &&
+                    r.h == s.picture.h)
+            << s.width << "x" << s.height << ": " << r.w << "x" << r.h << "+" << r.x << "+" << r.y;
+        note_picture_place(r);
+        // The first and last pixels of the picture, and the black beside them.
+        int x = r.x, y = r.y + r.h - 1;
+        window_to_picture(&x, &y);
+        EXPECT_TRUE(x == 0 && y == PICTURE_HEIGHT - 1) << s.width << ": " << x << "," << y;
+        x = r.x + r.w - 1, y = r.y - 1;
+        window_to_picture(&x, &y);
+        EXPECT_TRUE(x == PICTURE_WIDTH - 1 && y < 0) << s.width << ": " << x << "," << y;
+        x = r.x - 1, y = r.y + r.h;
+        window_to_picture(&x, &y);
+        EXPECT_TRUE(x < 0 && y >= PICTURE_HEIGHT) << s.width << ": " << x << "," << y;
+    }
+    // A window: the largest whole step the desktop's room takes.
+    EXPECT_EQ(window_factor(1920, 1040), 2);
+    EXPECT_EQ(window_factor(1366, 740), 1);
+    EXPECT_EQ(window_factor(3840, 2100), 4);
+    EXPECT_EQ(window_factor(600, 400), 1);
+}
