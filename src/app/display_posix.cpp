@@ -113,8 +113,11 @@ Bool watch_event(Display *display, XEvent *event, xEvent *wire) {
         if (ours) window_to_picture(&event->xcrossing.x, &event->xcrossing.y);
         break;
     case ConfigureNotify:
-        if (event->xconfigure.window == frame_window)
+        // The pointer's events that follow are read through the new place.
+        if (event->xconfigure.window == frame_window) {
             told_size.store(packed_size(event->xconfigure.width, event->xconfigure.height));
+            note_picture_place(fit_picture(event->xconfigure.width, event->xconfigure.height));
+        }
         break;
     case PropertyNotify:
         if (w == frame_window && event->xproperty.atom == atom_wm_state) state_told.store(true);
@@ -284,6 +287,28 @@ void size_as_window() {
     place_window(Area{room.x + (room.w - w - across) / 2, room.y + (room.h - h - down) / 2, w, h});
 }
 
+// The picture moved under a pointer that may not have: the library is told
+// where the pointer now is on it, as if it had moved there.
+void tell_pointer_again() {
+    Window root_back = None, child = None;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(x_display, drawing_window, &root_back, &child, &rx, &ry, &wx, &wy, &mask) ||
+        wx < 0 || wy < 0 || wx >= frame_width || wy >= frame_height)
+        return;
+    XEvent e{};
+    e.xmotion.type = MotionNotify;
+    e.xmotion.window = drawing_window;
+    e.xmotion.root = root_window;
+    e.xmotion.x = wx;
+    e.xmotion.y = wy;
+    e.xmotion.x_root = rx;
+    e.xmotion.y_root = ry;
+    e.xmotion.state = mask;
+    e.xmotion.same_screen = True;
+    XSendEvent(x_display, drawing_window, False, PointerMotionMask, &e);
+}
+
 // The window's size changed: the drawing window follows, and the picture
 // and the pointer take their new place.
 void follow_size(int w, int h) {
@@ -300,6 +325,7 @@ void follow_size(int w, int h) {
     XRenderSetPictureTransform(x_display, source, &scale);
     // What the picture no longer covers is black again.
     XClearWindow(x_display, drawing_window);
+    tell_pointer_again();
 }
 
 void follow_window_manager() {
