@@ -149,7 +149,8 @@ static int save_into(const std::string &target, uint32_t score, const char *text
     const bool in_place = !folder_locked && file != nullptr && record_lock_file(file);
     uint32_t value = 0;
     const bool holds_number = file != nullptr && read_record_number(file, &value);
-    // A record it could not read may be higher than the score: it stays.
+    // A record that could not be read (one the player may not read, or a
+    // failed read) may be higher than the score: it stays.
     if (file != nullptr && !holds_number && ferror(file)) reason = RECORD_UNREADABLE;
     if (holds_number && value >= score) {
         *beaten = false;

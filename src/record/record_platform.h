@@ -26,10 +26,9 @@ const char RECORD_TEMP_PREFIX[] = ".scores.txt.snake-save-";
 enum RecordUse { RECORD_LOAD, RECORD_SAVE, RECORD_CREATE };
 
 // Opens `name`, following links, only when it is a regular file, without
-// waiting on anything: for reading, or for a save (reading and writing, or
-// writing alone when the player may not read it, which the reader then
-// finds unreadable), never cutting it. nullptr with the reason (ENOENT when
-// it is missing) otherwise.
+// waiting on anything: for reading, or for a save (reading and writing),
+// never cutting it. nullptr with the reason otherwise: ENOENT when it is
+// missing, RECORD_UNREADABLE when the player may write it but not read it.
 FILE *record_open(const char *name, RecordUse use, int *reason);
 
 // When `name` is a symbolic link, sets `target` to the file at the end of

@@ -21,13 +21,16 @@ FILE *record_open(const char *name, RecordUse use, int *reason) {
     const bool for_saving = use != RECORD_LOAD;
     const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (use == RECORD_CREATE ? O_CREAT : 0);
     int fd = open(name, (for_saving ? O_RDWR : O_RDONLY) | flags, 0666);
+    // Refused: a record the player may not write, or one they may write but
+    // not read, which is told apart.
     const bool write_only = fd < 0 && for_saving && errno == EACCES;
     if (write_only) fd = open(name, O_WRONLY | flags, 0666);
     struct stat info = {};
     *reason = fd < 0                                             ? errno_or(EIO)
               : fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ? RECORD_NOT_A_FILE
+              : write_only                                       ? RECORD_UNREADABLE
                                                                  : 0;
-    FILE *file = *reason != 0 ? nullptr : fdopen(fd, write_only ? "w" : for_saving ? "r+" : "r");
+    FILE *file = *reason != 0 ? nullptr : fdopen(fd, for_saving ? "r+" : "r");
     if (file == nullptr && fd >= 0) {
         *reason = *reason != 0 ? *reason : errno_or(EIO);
         close(fd);

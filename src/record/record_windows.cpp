@@ -56,18 +56,20 @@ FILE *record_open(const char *name, RecordUse use, int *reason) {
     // a disk (a device, a pipe) is passed over as soon as it is open.
     DWORD access = for_saving ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
     HANDLE file = open_shared(name, access, FILE_ATTRIBUTE_NORMAL, disposition);
+    // Refused: a record the player may not write, or one they may write but
+    // not read, which is told apart.
     if (file == INVALID_HANDLE_VALUE && for_saving && GetLastError() == ERROR_ACCESS_DENIED) {
         access = GENERIC_WRITE;
         file = open_shared(name, access, FILE_ATTRIBUTE_NORMAL, disposition);
     }
     *reason = file == INVALID_HANDLE_VALUE               ? last_reason()
               : GetFileType(file) != FILE_TYPE_DISK ? RECORD_NOT_A_FILE
+              : access == GENERIC_WRITE             ? RECORD_UNREADABLE
                                                      : 0;
     // Binary: the bytes as they are, a Ctrl-Z or a CR included.
-    const bool write_only = access == GENERIC_WRITE;
-    const int mode = (write_only ? _O_WRONLY : for_saving ? _O_RDWR : _O_RDONLY) | _O_BINARY;
+    const int mode = (for_saving ? _O_RDWR : _O_RDONLY) | _O_BINARY;
     const int fd = *reason != 0 ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), mode);
-    FILE *stream = fd < 0 ? nullptr : _fdopen(fd, write_only ? "wb" : for_saving ? "r+b" : "rb");
+    FILE *stream = fd < 0 ? nullptr : _fdopen(fd, for_saving ? "r+b" : "rb");
     if (stream == nullptr) {
         *reason = *reason != 0 ? *reason : EIO;
         if (fd >= 0) {
