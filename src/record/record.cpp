@@ -82,7 +82,7 @@ void load_record() {
     // Read-only, so that a record file the player may not change is still
     // shown; anything but a regular file is passed over without waiting.
     int reason = 0;
-    FILE *file = record_open(RECORD_FILE_NAME, false, &reason);
+    FILE *file = record_open(RECORD_FILE_NAME, RECORD_LOAD, &reason);
     if (file == nullptr) return;
     // A buffer of the reader's own size: the stream then asks the system
     // for no more than the reader may take, whatever the file's size.
@@ -94,10 +94,10 @@ void load_record() {
     fclose(file);
 }
 
-// The name a save gives its new file (record_replace): "scores.txt." and
-// six letters or digits. Nothing else is ever taken for a leftover.
+// The name a save gives its new file (record_replace): RECORD_TEMP_PREFIX
+// and six letters or digits. Nothing else is ever taken for a leftover.
 static bool is_temp_name(const std::string &name) {
-    const std::string prefix = "scores.txt.";
+    const std::string prefix = RECORD_TEMP_PREFIX;
     if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
         return false;
     }
@@ -124,25 +124,35 @@ static void remove_leftovers(const fs::path &folder, const std::string &target) 
 
 // Saves the `size` digits of `text` (a blank follows them) into `target`,
 // under the lock every game takes for a save. Another game may have saved
-// since this one read the record: a record that `score` does not beat is
-// left as it is (*beaten false).
+// since this one read the record, even the first record while this one
+// waited for the lock: a record that `score` does not beat is left as it
+// is (*beaten false).
 static int save_into(const std::string &target, uint32_t score, const char *text, size_t size,
                      bool *beaten) {
     const fs::path parent = fs::path(target).parent_path();
     const fs::path folder = parent.empty() ? fs::path(".") : parent;
+    // Everything below is decided under the lock: whether the file is
+    // there, what it is, what it holds, how it is written.
+    const bool folder_locked = record_lock_folder(folder.string());
     // Anything but a regular file is never opened, not even to look at it.
     std::error_code error;
     const fs::file_status status = fs::status(target, error);
-    if (fs::exists(status) && !fs::is_regular_file(status)) return RECORD_NOT_A_FILE;
-    const bool folder_locked = record_lock_folder(folder.string());
-    int reason = 0;
-    FILE *file = fs::exists(status) ? record_open(target.c_str(), true, &reason) : nullptr;
+    int reason = fs::exists(status) && !fs::is_regular_file(status) ? RECORD_NOT_A_FILE : 0;
+    // Where the folder cannot be locked the record file is, created empty
+    // when missing (so that the first record too is saved under a lock),
+    // and it then keeps its place (rewritten in place), so that every game
+    // locks that one file.
+    FILE *file = reason != 0 ? nullptr
+                             : record_open(target.c_str(),
+                                           folder_locked ? RECORD_SAVE : RECORD_CREATE, &reason);
     reason = reason == ENOENT ? 0 : reason;
-    // Where the folder cannot be locked the record file is, and then keeps
-    // its place (rewritten in place), so that every game locks that file.
     const bool in_place = !folder_locked && file != nullptr && record_lock_file(file);
     uint32_t value = 0;
-    if (reason == 0 && file != nullptr && read_record_number(file, &value) && value >= score) {
+    const bool holds_number = file != nullptr && read_record_number(file, &value);
+    // A record that could not be read (one the player may not read, or a
+    // failed read) may be higher than the score: it stays.
+    if (file != nullptr && !holds_number && ferror(file)) reason = RECORD_UNREADABLE;
+    if (holds_number && value >= score) {
         *beaten = false;
     } else if (reason == 0) {
         if (folder_locked) remove_leftovers(folder, target);
@@ -162,6 +172,12 @@ static int save_into(const std::string &target, uint32_t score, const char *text
     return reason;
 }
 
+// What a failed save says on stderr after the file's name.
+static const char *reason_text(int reason) {
+    if (reason == RECORD_NOT_A_FILE) return "not a regular file";
+    return reason == RECORD_UNREADABLE ? "the record could not be read" : strerror(reason);
+}
+
 bool save_record() {
     record_save_failed = 0;
     const uint32_t score = p1_score;
@@ -176,7 +192,7 @@ bool save_record() {
     if (reason != 0) {
         record_save_failed = 1;
         fprintf(stderr, "snake: the record could not be saved in %s: %s\n", target.c_str(),
-                reason == RECORD_NOT_A_FILE ? "not a regular file" : strerror(reason));
+                reason_text(reason));
     }
     return beaten;
 }

@@ -6,9 +6,10 @@
 
 extern uint32_t record;
 // 1 when the last save_record could not store the new record (a full disk,
-// an I/O error, a file or folder the player may not write, something else
-// than a file under the record's name), 0 when it did or found a higher
-// record; the end-of-game screen tells the player. Cleared at every save.
+// an I/O error, a file or folder the player may not write, a record it could
+// not read, something else than a file under the record's name), 0 when it
+// did or found a record as high; the end-of-game screen tells the player.
+// Cleared at every save.
 extern int32_t record_save_failed;
 
 // Name of the record file, relative to the working directory.
@@ -19,14 +20,14 @@ extern const char *const RECORD_FILE_NAME;
 void load_record();
 // Replaces the record file's content with player 1's score, under a lock
 // every game takes for it, and returns whether the score still beats the
-// record the file holds then: another game may have saved a higher one
-// since, which is then left as it is. The old record is never lost: the new
-// one is written beside it and renamed over it (through a symbolic link,
-// beside the link's target), or, in a folder the player may not add to,
-// written over it so that the file reads as one record or the other at
-// every moment. A record file the player may not write, a dangling link, or
-// anything else than a regular file under its name, is left as it is. A
-// failure sets record_save_failed and says why on stderr.
+// record the file holds then: another game may have saved one as high
+// since, even the first, which is then left as it is. The old record is
+// never lost: the new one is written beside it and renamed over it (through
+// a symbolic link, beside the link's target), or, in a folder the player may
+// not add to or open, written over it so that the file reads as one record
+// or the other at every moment. A record file the player may not write or read, a dangling
+// link, or anything else than a regular file under its name, is left as it
+// is. A failure sets record_save_failed and says why on stderr.
 bool save_record();
 
 // Reads the first number of a record file's text: a UTF-8 byte order mark,

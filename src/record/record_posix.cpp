@@ -14,19 +14,23 @@ static int errno_or(int fallback) {
     return errno != 0 ? errno : fallback;
 }
 
-FILE *record_open(const char *name, bool for_saving, int *reason) {
+FILE *record_open(const char *name, RecordUse use, int *reason) {
     // Without blocking, a FIFO opens at once and is then passed over like a
     // device or a folder, before a byte is read or written: one open and one
     // look at what was opened, as the main loop does this on every pass.
-    const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = open(name, (for_saving ? O_RDWR : O_RDONLY) | flags);
+    const bool for_saving = use != RECORD_LOAD;
+    const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (use == RECORD_CREATE ? O_CREAT : 0);
+    int fd = open(name, (for_saving ? O_RDWR : O_RDONLY) | flags, 0666);
+    // Refused: a record the player may not write, or one they may write but
+    // not read, which is told apart.
     const bool write_only = fd < 0 && for_saving && errno == EACCES;
-    if (write_only) fd = open(name, O_WRONLY | flags);
+    if (write_only) fd = open(name, O_WRONLY | flags, 0666);
     struct stat info = {};
     *reason = fd < 0                                             ? errno_or(EIO)
               : fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ? RECORD_NOT_A_FILE
+              : write_only                                       ? RECORD_UNREADABLE
                                                                  : 0;
-    FILE *file = *reason != 0 ? nullptr : fdopen(fd, write_only ? "w" : for_saving ? "r+" : "r");
+    FILE *file = *reason != 0 ? nullptr : fdopen(fd, for_saving ? "r+" : "r");
     if (file == nullptr && fd >= 0) {
         *reason = *reason != 0 ? *reason : errno_or(EIO);
         close(fd);
@@ -92,7 +96,7 @@ int record_rewrite(FILE *file, const char *bytes, size_t count, size_t size) {
 
 int record_replace(const std::string &target, const char *text, size_t size, FILE *old) {
     const std::string folder = target.substr(0, target.rfind('/') + 1);
-    std::string temp = folder + "scores.txt.XXXXXX";
+    std::string temp = folder + RECORD_TEMP_PREFIX + "XXXXXX";
     const int fd = mkstemp(&temp[0]);
     if (fd < 0) return errno_or(EACCES);
     // The old file's permissions and, where allowed, its owner; for a new

@@ -34,14 +34,17 @@ static int last_reason() {
     }
 }
 
-// An existing file opened with every sharing, so that other games go on
-// reading it and renaming over it.
-static HANDLE open_existing(const char *name, DWORD access, DWORD flags) {
+// A file opened with every sharing, so that other games go on reading it
+// and renaming over it; created when missing with OPEN_ALWAYS.
+static HANDLE open_shared(const char *name, DWORD access, DWORD flags,
+                          DWORD disposition = OPEN_EXISTING) {
     return CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, flags, nullptr);
+                       nullptr, disposition, flags, nullptr);
 }
 
-FILE *record_open(const char *name, bool for_saving, int *reason) {
+FILE *record_open(const char *name, RecordUse use, int *reason) {
+    const bool for_saving = use != RECORD_LOAD;
+    const DWORD disposition = use == RECORD_CREATE ? OPEN_ALWAYS : OPEN_EXISTING;
     // The read-only attribute is how a player keeps a record as it is.
     const DWORD attributes = GetFileAttributesA(name);
     if (for_saving && attributes != INVALID_FILE_ATTRIBUTES &&
@@ -52,19 +55,21 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
     // A folder does not open as a file, and anything that is not a file on
     // a disk (a device, a pipe) is passed over as soon as it is open.
     DWORD access = for_saving ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-    HANDLE file = open_existing(name, access, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = open_shared(name, access, FILE_ATTRIBUTE_NORMAL, disposition);
+    // Refused: a record the player may not write, or one they may write but
+    // not read, which is told apart.
     if (file == INVALID_HANDLE_VALUE && for_saving && GetLastError() == ERROR_ACCESS_DENIED) {
         access = GENERIC_WRITE;
-        file = open_existing(name, access, FILE_ATTRIBUTE_NORMAL);
+        file = open_shared(name, access, FILE_ATTRIBUTE_NORMAL, disposition);
     }
     *reason = file == INVALID_HANDLE_VALUE               ? last_reason()
               : GetFileType(file) != FILE_TYPE_DISK ? RECORD_NOT_A_FILE
+              : access == GENERIC_WRITE             ? RECORD_UNREADABLE
                                                      : 0;
     // Binary: the bytes as they are, a Ctrl-Z or a CR included.
-    const bool write_only = access == GENERIC_WRITE;
-    const int mode = (write_only ? _O_WRONLY : for_saving ? _O_RDWR : _O_RDONLY) | _O_BINARY;
+    const int mode = (for_saving ? _O_RDWR : _O_RDONLY) | _O_BINARY;
     const int fd = *reason != 0 ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), mode);
-    FILE *stream = fd < 0 ? nullptr : _fdopen(fd, write_only ? "wb" : for_saving ? "r+b" : "rb");
+    FILE *stream = fd < 0 ? nullptr : _fdopen(fd, for_saving ? "r+b" : "rb");
     if (stream == nullptr) {
         *reason = *reason != 0 ? *reason : EIO;
         if (fd >= 0) {
@@ -78,7 +83,7 @@ FILE *record_open(const char *name, bool for_saving, int *reason) {
 
 // The full path of what `name` leads to, its links followed by the system.
 static int final_path(const char *name, std::string *path) {
-    const HANDLE file = open_existing(name, 0, FILE_FLAG_BACKUP_SEMANTICS);
+    const HANDLE file = open_shared(name, 0, FILE_FLAG_BACKUP_SEMANTICS);
     if (file == INVALID_HANDLE_VALUE) return last_reason();
     DWORD length = GetFinalPathNameByHandleA(file, nullptr, 0, FILE_NAME_NORMALIZED);
     std::string found(length, '\0');
@@ -163,7 +168,8 @@ int record_replace(const std::string &target, const char *text, size_t size, FIL
     attributes = attributes == INVALID_FILE_ATTRIBUTES || (attributes & KEPT) == 0
                      ? FILE_ATTRIBUTE_NORMAL
                      : attributes & KEPT;
-    std::string temp = target.substr(0, target.find_last_of("\\/") + 1) + "scores.txt.XXXXXX";
+    std::string temp =
+        target.substr(0, target.find_last_of("\\/") + 1) + RECORD_TEMP_PREFIX + "XXXXXX";
     if (_mktemp_s(&temp[0], temp.size() + 1) != 0) return EEXIST;
     const HANDLE file =
         CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);

@@ -121,11 +121,12 @@ void write_player_file(GameUnderX &game, const std::string &content, mode_t mode
     set_mode(game.path_of(RECORD), mode);
 }
 
-// The temporary files a save may leave behind, named after the record file.
+// The temporary files a save may leave behind: any name holding
+// "scores.txt.", hidden or not.
 std::vector<std::string> leftovers(GameUnderX &game) {
     std::vector<std::string> out;
     for (const std::string &name : names_in(game.path_of(PLAYER_FOLDER)))
-        if (name != "scores.txt" && name.rfind("scores.txt", 0) == 0) out.push_back(name);
+        if (name.find("scores.txt.") != name.npos) out.push_back(name);
     return out;
 }
 

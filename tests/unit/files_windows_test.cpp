@@ -84,28 +84,31 @@ TEST_F(FilesOnWindows, RecordThePlayerMayNotWriteIsLeftAlone) {
     EXPECT_EQ(folder_entries(), std::vector<std::string>{"scores.txt"});
 }
 
+// The player's own files stay, whatever their names.
 TEST_F(FilesOnWindows, LeftoversOfKilledSavesGoAndNothingElse) {
     write_scores("10");
-    for (const char *name : {"scores.txt.ab12CD", "scores.txt.abc", "scores.txt.ab12cd7", "scores.txt.a-12cd",
-                             "scores.txt.zz99zz"})
+    for (const char *name : {".scores.txt.snake-save-ab12CD", ".scores.txt.snake-save-abc",
+                             ".scores.txt.snake-save-a-12cd", "scores.txt.backup", "scores.txt.zz99zz"})
         write_small_file(name);
     p1_score = 20;
     save_record();
     EXPECT_EQ(read_scores(), "20");
-    EXPECT_EQ(folder_entries(), (std::vector<std::string>{"scores.txt", "scores.txt.a-12cd", "scores.txt.ab12cd7",
-                                                          "scores.txt.abc"}));
+    EXPECT_EQ(folder_entries(), (std::vector<std::string>{".scores.txt.snake-save-a-12cd",
+                                                          ".scores.txt.snake-save-abc", "scores.txt",
+                                                          "scores.txt.backup", "scores.txt.zz99zz"}));
 }
 
 TEST_F(FilesOnWindows, RecordUnderALeftoversNameIsNeverSweptAway) {
     // The record file also known by a name a save's temporary file could
     // have: a hard link to it.
     write_scores("7");
-    ASSERT_TRUE(CreateHardLinkA("scores.txt.ab12cd", RECORD_FILE_NAME, nullptr)) << GetLastError();
+    ASSERT_TRUE(CreateHardLinkA(".scores.txt.snake-save-ab12cd", RECORD_FILE_NAME, nullptr))
+        << GetLastError();
     p1_score = 30;
     save_record();
     EXPECT_EQ(record_save_failed, 0);
     EXPECT_EQ(read_scores(), "30");
-    EXPECT_NE(GetFileAttributesA("scores.txt.ab12cd"), INVALID_FILE_ATTRIBUTES)
+    EXPECT_NE(GetFileAttributesA(".scores.txt.snake-save-ab12cd"), INVALID_FILE_ATTRIBUTES)
         << "the record was taken for a leftover";
 }
 

@@ -49,6 +49,8 @@ int at_step = 0;
 int steps = 0;
 // mkstemp fails with EACCES, as in a folder that takes no new file.
 bool folder_refuses_new_files = false;
+// A folder's lock fails, as for a folder the player may not open.
+bool folder_unlockable = false;
 // The other game, whether it found the lock taken, and in it, where it says so.
 pid_t rival = -1;
 bool rival_waited = false;
@@ -138,6 +140,8 @@ int rename(const char *from, const char *to) noexcept {
 }
 int flock(int fd, int operation) noexcept {
     PASS_ON("flock", int (*)(int, int));
+    struct stat info = {};
+    if (save_faults::folder_unlockable && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return -1;
     // The other game tells whether it finds the lock taken, then waits for it.
     if (save_faults::rival_report >= 0) {
         const char said = next(fd, operation | LOCK_NB) == 0 ? 'g' : 'w';
@@ -466,7 +470,7 @@ TEST_F(RecordTest, PlayerSavesInTheirOwnFolder) {
     EXPECT_EQ(info.st_uid, running_as_root() ? PLAYER_UID : geteuid());
 }
 
-TEST_F(RecordTest, ReadOnlyFileIsLoadedButNeverRewritten) {
+TEST_F(RecordTest, FileThePlayerMayNotWriteOrReadIsNeverRewritten) {
     write_file(RECORD_FILE_NAME, "500");
     ASSERT_EQ(chmod(RECORD_FILE_NAME, 0444), 0);
     // The folder itself is the player's: only the file's own bits forbid the save.
@@ -485,6 +489,17 @@ TEST_F(RecordTest, ReadOnlyFileIsLoadedButNeverRewritten) {
     EXPECT_EQ(read_file(RECORD_FILE_NAME), "500");
     EXPECT_EQ(permissions_of(RECORD_FILE_NAME), 0444u);
     EXPECT_EQ(folder_entries("."), std::vector<std::string>{"scores.txt"});
+
+    // Nor one they may write but not read, whose record is unknown: a lower
+    // score is a failed save told as the others (the child's `record` is 1).
+    ASSERT_EQ(chmod(RECORD_FILE_NAME, 0222), 0);
+    p1_score = 10;
+    testing::internal::CaptureStderr();
+    const PlayerRun blind = run_as_player([] { record = save_record() && record_save_failed; });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "snake: the record could not be saved in scores.txt: the record could not be read\n");
+    EXPECT_EQ(blind.record_after, 1u);
+    EXPECT_EQ(read_file(RECORD_FILE_NAME), "500");
 }
 
 // A folder the player may not add to: the record file they may write still
@@ -664,16 +679,18 @@ const char *name_of(SaveEnd end) {
 }
 
 // One save of `score` in a child process with `kind` armed at `step`; a
-// save in place when the folder is made to refuse new files. With another
+// save in place when the folder is made to refuse new files (`way` 1) or
+// its lock (2). With another
 // game saving (RIVAL), the two must save one after the other: the other one
 // finds the lock taken if and only if this one's record was saved first.
-SaveEnd save_with_fault(save_faults::Kind kind, int step, bool in_place, uint32_t score) {
+SaveEnd save_with_fault(save_faults::Kind kind, int step, int way, uint32_t score) {
     fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
         // The save's own line on stderr would repeat for every step.
         if (freopen("/dev/null", "w", stderr) == nullptr) _exit(5);
-        save_faults::folder_refuses_new_files = in_place;
+        save_faults::folder_refuses_new_files = way == 1;
+        save_faults::folder_unlockable = way == 2;
         save_faults::kind = kind;
         save_faults::at_step = step;
         p1_score = score;
@@ -692,30 +709,36 @@ SaveEnd save_with_fault(save_faults::Kind kind, int step, bool in_place, uint32_
     return WEXITSTATUS(status) <= 4 ? static_cast<SaveEnd>(WEXITSTATUS(status)) : SaveEnd::CRASHED;
 }
 
-// Both ways of saving, beside the record and in place, killed before each
+// The ways of saving, beside the record, in place, and in place under the
+// record file's own lock (a folder that cannot be locked), killed before each
 // of their steps or with that step failing (or writing half): the file
 // reads as the old record (7) or the new one (10) every time, a failure is
 // reported unless the new record is whole, and the next save leaves the
 // new record and nothing else. The old texts are the kinds an in-place
 // rewrite could mix with the new digits ("0007" cut after "10" is "1007").
-// Another game saving 30 at any step leaves 30, its higher record.
+// Another game saving 30 at any step leaves 30, its higher record, also
+// where there was no record file yet (read_file's "<missing>").
 TEST_F(RecordTest, FaultAtEachStepOfASaveKeepsOneWholeRecord) {
-    const char *const OLD_TEXTS[] = {"0007", "7 12345", "\xef\xbb\xbf  +7\n"};
+    const char *const OLD_TEXTS[] = {"0007", "7 12345", "\xef\xbb\xbf  +7\n", "<missing>"};
+    const char *const WAYS[] = {"beside", "in place", "in place under the file's lock"};
     const save_faults::Kind KINDS[] = {save_faults::KILL, save_faults::FAIL, save_faults::SHORT,
                                        save_faults::RIVAL};
     const char *const KIND_NAMES[] = {"", "killed", "failing", "writing half", "another saving"};
     const std::vector<std::string> ONLY_THE_RECORD = {"scores.txt"};
-    for (const bool in_place : {false, true}) {
+    for (const int way : {0, 1, 2}) {
+        const bool in_place = way != 0;
         for (const char *old_text : OLD_TEXTS) {
             for (const save_faults::Kind kind : KINDS) {
+                if (old_text == OLD_TEXTS[3] && (kind != save_faults::RIVAL || way == 1)) continue;
                 int step = 1;
                 for (;; ++step) {
                     ASSERT_LT(step, 40) << "a save of more steps than that?";
-                    write_file(RECORD_FILE_NAME, old_text);
-                    const SaveEnd end = save_with_fault(kind, step, in_place, 10);
+                    unlink(RECORD_FILE_NAME);
+                    if (old_text != OLD_TEXTS[3]) write_file(RECORD_FILE_NAME, old_text);
+                    const SaveEnd end = save_with_fault(kind, step, way, 10);
                     if (end == SaveEnd::NO_SUCH_STEP) break;
                     const std::string content = read_file(RECORD_FILE_NAME);
-                    std::string where = std::string(in_place ? "in place" : "beside") + ", " +
+                    std::string where = std::string(WAYS[way]) + ", " +
                                         KIND_NAMES[kind] + " at step " + std::to_string(step) +
                                         ", " + name_of(end) + ", old text \"" + old_text +
                                         "\", now \"" + content + "\"";
@@ -751,8 +774,7 @@ TEST_F(RecordTest, FaultAtEachStepOfASaveKeepsOneWholeRecord) {
                     EXPECT_EQ(folder_entries("."), ONLY_THE_RECORD) << where;
                     EXPECT_EQ(record_save_failed, 0) << where;
                 }
-                EXPECT_GE(step, 2) << "no step reached: " << (in_place ? "in place " : "beside ")
-                                   << KIND_NAMES[kind];
+                EXPECT_GE(step, 2) << "no step reached: " << WAYS[way] << " " << KIND_NAMES[kind];
             }
         }
     }
@@ -824,7 +846,8 @@ std::string link_text(const char *name) {
 
 // A record kept elsewhere through a symbolic link, even a chain of relative
 // ones: the save writes beside the last link's target and renames over it,
-// so every link stays. Leftovers go from the folder saved in, and only there.
+// so every link stays. Leftovers go from the folder saved in, and only there;
+// the player's own files beside the target stay.
 TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
     ASSERT_EQ(mkdir("a", 0755), 0);
     ASSERT_EQ(mkdir("sync", 0755), 0);
@@ -832,10 +855,11 @@ TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
     ASSERT_EQ(chmod("sync/record.txt", 0640), 0);
     ASSERT_EQ(symlink("a/hop", RECORD_FILE_NAME), 0);
     ASSERT_EQ(symlink("../sync/record.txt", "a/hop"), 0);
-    write_file("sync/scores.txt.Ab12Cd", "1");
+    write_file("sync/.scores.txt.snake-save-Ab12Cd", "1");
+    write_file("sync/scores.txt.backup", "9990");
     // The record under another name of its own is no leftover.
-    ASSERT_EQ(link("sync/record.txt", "sync/scores.txt.Rec0rd"), 0);
-    write_file("scores.txt.Zz99Yy", "1");
+    ASSERT_EQ(link("sync/record.txt", "sync/.scores.txt.snake-save-Rec0rd"), 0);
+    write_file(".scores.txt.snake-save-Zz99Yy", "1");
 
     load_record();
     EXPECT_EQ(record, 500u);
@@ -847,10 +871,11 @@ TEST_F(RecordTest, SaveWritesThroughSymbolicLinks) {
     EXPECT_EQ(link_text(RECORD_FILE_NAME), "a/hop");
     EXPECT_EQ(link_text("a/hop"), "../sync/record.txt");
     EXPECT_EQ(folder_entries("sync"),
-              (std::vector<std::string>{"record.txt", "scores.txt.Rec0rd"}));
-    EXPECT_EQ(read_file("sync/scores.txt.Rec0rd"), "500");
-    EXPECT_EQ(folder_entries("."),
-              (std::vector<std::string>{"a", "scores.txt", "scores.txt.Zz99Yy", "sync"}));
+              (std::vector<std::string>{".scores.txt.snake-save-Rec0rd", "record.txt",
+                                        "scores.txt.backup"}));
+    EXPECT_EQ(read_file("sync/.scores.txt.snake-save-Rec0rd"), "500");
+    EXPECT_EQ(folder_entries("."), (std::vector<std::string>{".scores.txt.snake-save-Zz99Yy", "a",
+                                                             "scores.txt", "sync"}));
     load_record();
     EXPECT_EQ(record, 990u);
 
@@ -894,25 +919,26 @@ TEST_F(RecordTest, DanglingLinksAreReportedAndCreateNothing) {
 }
 
 // Only the leftovers of the game's own saves go: regular files named
-// "scores.txt." and six letters or digits (a save at work holds the lock).
+// ".scores.txt.snake-save-" and six letters or digits (a save at work holds
+// the lock). The player's own files stay, whatever their names.
 TEST_F(RecordTest, SaveRemovesOnlyTheGamesOwnLeftovers) {
     write_file(RECORD_FILE_NAME, "500");
-    for (const char *leftover : {"scores.txt.Ab12Cd", "scores.txt.zzzzzz", "scores.txt.000000"})
-        write_file(leftover, "12");
+    const std::string temp = ".scores.txt.snake-save-";
+    for (const char *end : {"Ab12Cd", "zzzzzz", "000000"}) write_file((temp + end).c_str(), "12");
     const std::vector<std::string> kept_files = {
-        "Scores.txt.Ab12Cd", "other.txt.Ab12Cd",   "scores.txt.Ab12C", "scores.txt.Ab12Cde",
-        "scores.txt.ab-123", "scores.txt.backup~"};
+        "scores.txt.backup", "scores.txt.before", "scores.txt.Ab12Cd", temp.substr(1) + "Ab12Cd",
+        temp + "Ab12C",      temp + "Ab12Cde",    temp + "ab-123"};
     for (const std::string &name : kept_files) write_file(name.c_str(), "keep me");
-    ASSERT_EQ(mkdir("scores.txt.FOLDER", 0755), 0);
-    ASSERT_EQ(symlink("scores.txt.Ab12C", "scores.txt.LINK00"), 0);
-    ASSERT_EQ(mkfifo("scores.txt.FIFO00", 0644), 0);
+    ASSERT_EQ(mkdir((temp + "FOLDER").c_str(), 0755), 0);
+    ASSERT_EQ(symlink((temp + "Ab12C").c_str(), (temp + "LINK00").c_str()), 0);
+    ASSERT_EQ(mkfifo((temp + "FIFO00").c_str(), 0644), 0);
 
     p1_score = 990;
     save_record();
     EXPECT_EQ(read_file(RECORD_FILE_NAME), "990");
     std::vector<std::string> expected = kept_files;
-    expected.insert(expected.end(),
-                    {"scores.txt", "scores.txt.FIFO00", "scores.txt.FOLDER", "scores.txt.LINK00"});
+    expected.insert(expected.end(), {RECORD_FILE_NAME, temp + "FIFO00", temp + "FOLDER",
+                                     temp + "LINK00"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(folder_entries("."), expected);
     for (const std::string &name : kept_files) EXPECT_EQ(read_file(name.c_str()), "keep me");
