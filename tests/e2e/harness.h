@@ -151,7 +151,7 @@ public:
     // Starts the game binary in the game folder, on this X server.
     void start_game();
     // Starts the game and waits for its window: the usual beginning.
-    bool start_game_with_window(milliseconds timeout = milliseconds(20000));
+    bool start_game_with_window(milliseconds timeout = milliseconds(60000));
     pid_t game_pid() const { return game_pid_; }
     bool game_running();
     // Waits for the game to end; `finished` is false when it has not.
@@ -162,7 +162,7 @@ public:
     // ---- the window ----
     // Polls until the game's 640x480 window is mapped, and notes where it
     // lies on the screen.
-    bool wait_for_window(milliseconds timeout = milliseconds(20000));
+    bool wait_for_window(milliseconds timeout = milliseconds(60000));
     bool has_window() const { return window_ != 0; }
     int window_left() const { return window_x_; }
     int window_top() const { return window_y_; }
