@@ -114,6 +114,7 @@ echo "== Windows build under Wine"
 CMAKE_CXX_COMPILER_LAUNCHER=ccache "$root/scripts/windows.sh" --test --native-build "$root/build"
 touch "$logs/windows.done"
 
+echo "== the main build's tests (their output comes last)"
 # The package test reads the package built beside.
 ctest_status=0
 if wait_for package.done "$lane"; then
