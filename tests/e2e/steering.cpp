@@ -649,9 +649,10 @@ bool drive_into_wall(GameUnderX &game, Rgb snake_colour, bool moving, millisecon
     };
 
     // A turn takes effect at the first tick after the key is seen, which
-    // on a busy machine may be a few ticks after the picture it was chosen
-    // from: every such way must miss the apple.
-    const int MOST_LATE = 4;
+    // on a busy machine may be several ticks after the picture it was
+    // chosen from: every such way must miss the apple. Going straight on
+    // needs no turn, and is taken whenever it misses the apple.
+    const int MOST_LATE = 8;
     Heading best = Heading::NONE;
     int best_steps = 0;
     for (Heading h : {Heading::UP, Heading::LEFT, Heading::DOWN, Heading::RIGHT}) {
@@ -666,7 +667,8 @@ bool drive_into_wall(GameUnderX &game, Rgb snake_colour, bool moving, millisecon
         }
         story += std::string(name_of(h)) +
                  (clear ? ": " + std::to_string(worst) + " steps; " : ": passes the apple; ");
-        if (clear && (best == Heading::NONE || worst < best_steps)) {
+        if (clear && (best == Heading::NONE || h == heading ||
+                      (best != heading && worst < best_steps))) {
             best = h;
             best_steps = worst;
         }
