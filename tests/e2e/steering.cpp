@@ -415,7 +415,10 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
             }
         }
         if (squares.size() > *start_length) {
-            // Grown: the head is the square that is not where the head was.
+            // Grown, perhaps on its first steps, before a picture showed
+            // it move: then it goes the way of the key held.
+            if (chase.heading == Heading::NONE) chase.heading = held;
+            // The head is the square that is not where the head was.
             for (const Point &s : squares)
                 if (last_head && step_from(*last_head, chase.heading) == s) last_head = s;
             return finish(true,
