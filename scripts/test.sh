@@ -7,12 +7,12 @@
 # the main build's unit, display, end-to-end and package tests, whose summary
 # closes the output.
 #
-# After the main build, two lanes run side by side. In front, the Windows
-# build and its tests under Wine, then the main build's tests: they mostly
-# wait on the games they drive. Beside them, at a lower priority so as not
-# to slow those games, the steps that compute: the package, the sanitizer
-# builds, fuzzing, lintian and autopkgtest, the second builds; their output
-# (build/test-logs/beside.log) is shown when they are done.
+# After the main build, lanes run side by side. In front, the Windows build
+# and its tests under Wine, then the main build's tests, which drive the
+# real games. Beside them, at a lower priority so as not to slow those
+# games, the steps that compute: the package, the sanitizer builds,
+# fuzzing, lintian, the second builds; and once the package is built,
+# autopkgtest. Their output (build/test-logs/) is shown when they are done.
 #
 # The builds whose bytes are not compared compile through ccache, whose
 # cache in the user's home serves every clone on the machine; the second
@@ -36,6 +36,7 @@ cmake --preset default -S "$root" "${cached[@]}" >/dev/null
 cmake --build "$root/build" -j"$jobs"
 
 logs="$root/build/test-logs"
+package="$root/build/package"
 rm -rf "$logs"
 mkdir -p "$logs"
 # Waits until the other lane has passed a step; false when it has ended
@@ -50,11 +51,11 @@ wait_for() {
 beside() {
   echo "== the Debian package"
   # Built from the committed tree under build/package; lintian may only say
-  # that a first upload closes no bug; autopkgtest runs debian/tests on this
-  # machine against the .deb (installing it, as apt would).
+  # that a first upload closes no bug; autopkgtest (a lane of its own, below)
+  # runs debian/tests on this machine against the .deb, installing it as apt
+  # would.
   CMAKE_CXX_COMPILER_LAUNCHER=ccache "$root/scripts/package.sh"
   touch "$logs/package.done"
-  package="$root/build/package"
 
   echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
   cmake --preset sanitizers -S "$root" "${cached[@]}" >/dev/null
@@ -72,15 +73,13 @@ beside() {
   echo "== fuzzing"
   CMAKE_CXX_COMPILER_LAUNCHER=ccache "$root/scripts/fuzz.sh"
 
-  echo "== lintian and autopkgtest"
+  echo "== lintian"
   report="$(lintian --pedantic -I --color never "$package"/*.changes 2>&1 | grep -v 'running with root privileges' || true)"
   echo "$report"
   if grep -vE '^[A-Z]: snake-game: initial-upload-closes-no-bugs( |$)' <<<"$report" | grep -q .; then
     echo "lintian: tags other than initial-upload-closes-no-bugs" >&2
     exit 1
   fi
-  rm -rf "$root/build/autopkgtest"
-  autopkgtest --output-dir "$root/build/autopkgtest" "$package"/snake-game-*/ "$package"/snake-game_*.deb -- null
 
   echo "== the same bytes from a second build"
   # The package, the zip and the installer built again, later, in other
@@ -99,13 +98,21 @@ beside() {
   [ "$different" = 0 ]
 }
 
-# A lane of its own process group (job control), ended whole when the front
-# lane fails.
+# Each lane in a process group of its own (job control), ended whole when
+# the front lane fails. autopkgtest keeps the usual priority: the game it
+# starts would starve beside the games of the front lane, which never rest.
 set -m
 (renice -n 10 -p "$BASHPID" >/dev/null && beside) >"$logs/beside.log" 2>&1 &
 lane=$!
+(
+  wait_for package.done "$lane"
+  echo "== autopkgtest"
+  rm -rf "$root/build/autopkgtest"
+  autopkgtest --output-dir "$root/build/autopkgtest" "$package"/snake-game-*/ "$package"/snake-game_*.deb -- null
+) >"$logs/autopkgtest.log" 2>&1 &
+apt_lane=$!
 set +m
-trap 'kill -- -"$lane" 2>/dev/null || true' EXIT
+trap 'kill -- -"$lane" -"$apt_lane" 2>/dev/null || true' EXIT
 
 echo "== Windows build under Wine"
 # The game cross-built for Windows, its zip and installer, the unit tests
@@ -122,9 +129,10 @@ if wait_for package.done "$lane"; then
 fi
 beside_status=0
 wait "$lane" || beside_status=$?
+wait "$apt_lane" || beside_status=$?
 trap - EXIT
 
-cat "$logs/beside.log"
+cat "$logs/beside.log" "$logs/autopkgtest.log"
 echo "== all tests of the main build"
 if [ -e "$logs/ctest.log" ]; then
   cat "$logs/ctest.log"
