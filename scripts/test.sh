@@ -14,10 +14,12 @@
 # fuzzing, lintian, the second builds; and once the package is built,
 # autopkgtest. Their output (build/test-logs/) is shown when they are done.
 #
-# The builds whose bytes are not compared compile through ccache, whose
-# cache in the user's home serves every clone on the machine; the second
-# build of the package, the zip and the installer never does, so it really
-# compiles everything again.
+# The main, sanitizer and fuzzing builds and the first Windows build compile
+# through ccache, whose cache in the user's home serves every clone on the
+# machine (paths under the clone are made relative, which changes only the
+# debug information). The package, whose debug symbols are compared, and
+# the second build of the zip and the installer never do: the second builds
+# really compile everything again.
 #
 # SNAKE_FUZZ_SECONDS sets the fuzzing time per target (scripts/fuzz.sh has
 # the default).
@@ -54,7 +56,7 @@ beside() {
   # that a first upload closes no bug; autopkgtest (a lane of its own, below)
   # runs debian/tests on this machine against the .deb, installing it as apt
   # would.
-  CMAKE_CXX_COMPILER_LAUNCHER=ccache "$root/scripts/package.sh"
+  "$root/scripts/package.sh"
   touch "$logs/package.done"
 
   echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
@@ -84,7 +86,8 @@ beside() {
   echo "== the same bytes from a second build"
   # The package, the zip and the installer built again, later, in other
   # folders and without ccache, are the same files; diffoscope shows what
-  # differs.
+  # differs. (A package built through ccache would differ: its debug
+  # symbols would name the sources by relative paths.)
   "$root/scripts/package.sh" build/package-again >/dev/null
   wait_for windows.done $$
   "$root/scripts/windows.sh" --native-build "$root/build" --out "$root/build-windows/again" >/dev/null
