@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   git debhelper dpkg-dev autopkgtest diffoscope-minimal xdotool
   liballegro4-dev
   libgtest-dev libbenchmark-dev
@@ -16,11 +16,12 @@ packages=(
   lintian appstream man-db groff-base procps
 )
 
+# One dpkg-query for them all: the test command asks several times.
+installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+             sed -n 's/ install ok installed$//p' || true)"
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  [[ $'\n'$installed$'\n' == *$'\n'"$p"$'\n'* ]] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

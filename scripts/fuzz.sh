@@ -4,13 +4,14 @@
 # Then every datafile input found is replayed under Valgrind, which sees
 # inside the library's loader where AddressSanitizer cannot.
 #
-#   scripts/fuzz.sh [seconds per target]      (default 30)
+#   scripts/fuzz.sh [seconds per target]      (default $SNAKE_FUZZ_SECONDS, else 10)
 #
 # New inputs are kept in build-fuzz/corpus/; the seeds in fuzz/corpus/ are
 # only read. A crash leaves its input in build-fuzz/crashes/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-seconds="${1:-30}"
+# The one place the default is set; scripts/test.sh takes it from here.
+seconds="${1:-${SNAKE_FUZZ_SECONDS:-10}}"
 build="$root/build-fuzz"
 
 "$root/scripts/deps.sh"

@@ -1,26 +1,56 @@
 #!/usr/bin/env bash
 # Builds Allegro 4 for 64-bit Windows, as a static library with mingw-w64,
-# into build-windows/allegro (or the folder given), once: a later run finds
-# it built for the same version and patch and does nothing.
+# once per machine, and prints the folder that holds it:
 #
-#   scripts/windows-allegro.sh [PREFIX]
+#   scripts/windows-allegro.sh            build-windows/allegro when it holds
+#                                         this version and patch (a link to a
+#                                         library built elsewhere, say), else
+#                                         the user's cache, built there first:
+#                                         ${XDG_CACHE_HOME:-~/.cache}/snake-game/
+#                                         allegro-VERSION-PATCHHASH
+#   scripts/windows-allegro.sh PREFIX     into PREFIX instead
+#
+# A library is built in a temporary folder beside its place and renamed into
+# it when complete, so a build cut short never leaves half a library; a later
+# run finds it built for the same version and patch and does nothing.
 #
 # The source is Debian's own package of the library, allegro4.4, fetched
-# with apt from the Debian archive this machine's apt sources name (into
-# build-windows/apt, with a source list and index of its own: the machine's
+# with apt from the Debian archive this machine's apt sources name (with a
+# source list and index of its own, in the temporary folder: the machine's
 # apt configuration stays as it was), checked against its .dsc and patched
 # with packaging/windows/allegro-wine.patch. scripts/windows.sh runs this,
 # after installing the mingw-w64 toolchain.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-work="$root/build-windows"
-allegro="$(realpath -m "${1:-$work/allegro}")"
 jobs="$(nproc)"
 
 allegro_version=4.4.3.1
 allegro_patch="$root/packaging/windows/allegro-wine.patch"
-allegro_stamp="allegro $allegro_version, mingw-w64 static, $(sha256sum < "$allegro_patch" | cut -d' ' -f1)"
-[ "$(cat "$allegro/built-from" 2>/dev/null)" != "$allegro_stamp" ] || exit 0
+patch_hash="$(sha256sum < "$allegro_patch" | cut -d' ' -f1)"
+allegro_stamp="allegro $allegro_version, mingw-w64 static, $patch_hash"
+built() { [ "$(cat "$1/built-from" 2>/dev/null)" = "$allegro_stamp" ]; }
+
+if [ $# -gt 0 ]; then
+  allegro="$(realpath -m "$1")"
+elif built "$root/build-windows/allegro"; then
+  allegro="$root/build-windows/allegro"
+else
+  allegro="${XDG_CACHE_HOME:-$HOME/.cache}/snake-game/allegro-$allegro_version-${patch_hash:0:16}"
+fi
+if built "$allegro"; then
+  echo "$allegro"
+  exit 0
+fi
+# One build at a time: a second test run waits for the first one's library.
+mkdir -p "$(dirname "$allegro")"
+exec 9>"$allegro.lock"
+flock 9
+if built "$allegro"; then
+  echo "$allegro"
+  exit 0
+fi
+work="$(mktemp -d "$allegro.building.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
 
 # The archive and keyring this machine already uses for Debian itself, from
 # the deb822 sources (Debian 12's default) or the one-line ones: "URI KEYRING".
@@ -102,15 +132,14 @@ fetch_allegro_source() {
 }
 
 orig="$(fetch_allegro_source)"
-rm -rf "$work/allegro-src" "$work/allegro-build" "$allegro"
 mkdir -p "$work/allegro-src"
 tar -xf "$orig" -C "$work/allegro-src" --strip-components=1
 patch -d "$work/allegro-src" -p1 --quiet < "$allegro_patch"
-echo "== building Allegro $allegro_version for Windows"
+echo "== building Allegro $allegro_version for Windows" >&2
 # The library's own CMake project, with its own options: not one of ours.
 cmake -S "$work/allegro-src" -B "$work/allegro-build" -Wno-dev \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_INSTALL_PREFIX="$allegro" -DSHARED=OFF \
+  -DCMAKE_INSTALL_PREFIX="$work/allegro" -DSHARED=OFF \
   -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF \
   -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF >/dev/null
 # The library's own warnings go to a log, shown when its build fails.
@@ -119,5 +148,7 @@ if ! cmake --build "$work/allegro-build" -j"$jobs" > "$work/allegro-build.log" 2
   exit 1
 fi
 cmake --install "$work/allegro-build" >/dev/null
-echo "$allegro_stamp" > "$allegro/built-from"
-rm -rf "$work/allegro-src" "$work/allegro-build" "$work/allegro-build.log"
+echo "$allegro_stamp" > "$work/allegro/built-from"
+rm -rf "$allegro"
+mv -T "$work/allegro" "$allegro"
+echo "$allegro"

@@ -13,8 +13,9 @@
 #                                           already made in DIR (scripts/test.sh does)
 #   scripts/windows.sh --out DIR            build in DIR instead of build-windows/
 #
-# Allegro 4 for Windows is built by scripts/windows-allegro.sh into
-# build-windows/allegro, once. Two builds of one commit, in any folders, give
+# Allegro 4 for Windows is built by scripts/windows-allegro.sh once per
+# machine, into the user's cache; build-windows/allegro, where the windows
+# preset looks, links to it. Two builds of one commit, in any folders, give
 # the same zip and installer byte for byte.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -45,11 +46,11 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest nsis icoutils zip unzip wine64 liblnk-utils
 )
+installed="$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+             sed -n 's/ install ok installed$//p' || true)"
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  [[ $'\n'$installed$'\n' == *$'\n'"$p"$'\n'* ]] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
@@ -63,8 +64,9 @@ version="$(sed -n 's/^project(snake VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 
 # ---------------------------------------------------------------- Allegro
 
-allegro="$root/build-windows/allegro"
-"$root/scripts/windows-allegro.sh" "$allegro"
+allegro="$("$root/scripts/windows-allegro.sh")"
+mkdir -p "$root/build-windows"
+[ -e "$root/build-windows/allegro" ] || ln -sfn "$allegro" "$root/build-windows/allegro"
 
 # Every build of one commit gives the same bytes: the linker's PE time stamp,
 # the zip's dates and the installer's file times are the date of the

@@ -157,7 +157,7 @@ public:
     // Starts the game binary in the game folder, on this X server.
     void start_game();
     // Starts the game and waits for its window: the usual beginning.
-    bool start_game_with_window(milliseconds timeout = milliseconds(20000));
+    bool start_game_with_window(milliseconds timeout = milliseconds(60000));
     pid_t game_pid() const { return game_pid_; }
     bool game_running();
     // Waits for the game to end; `finished` is false when it has not.
@@ -173,7 +173,7 @@ public:
     // centred, or the largest 4:3 rectangle where a whole multiple would
     // fill less than three quarters of the height. The library's own modes
     // show it in a 640x480 window.
-    bool wait_for_window(milliseconds timeout = milliseconds(20000));
+    bool wait_for_window(milliseconds timeout = milliseconds(60000));
     bool has_window() const { return window_ != 0; }
     // The picture's top left corner on the screen, and its size there.
     int window_left() const { return window_x_; }

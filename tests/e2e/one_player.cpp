@@ -27,18 +27,21 @@ GameOfTen play_once(GameUnderX &game, Rgb snake, const GameTimeouts &timeouts) {
     result.story += "the chase:\n" + chase.trace;
     if (chase.ate) {
         // The score row reads 10 from the next play frame on: a new first
-        // digit, then the 0 moved along by one character.
-        Frame seen;
+        // digit, then the 0 moved along by one character. A snake that ate
+        // by a wall may have hit it first: the end-of-game screen's score.
         result.ate = game.wait_until(
             [&result, snake](const Frame &f) {
-                const uint64_t first = glyph_mask(f, SCORE_DIGIT_LEFT, STATUS_TOP, snake);
-                const uint64_t second =
-                    glyph_mask(f, SCORE_DIGIT_LEFT + GLYPH_SIZE, STATUS_TOP, snake);
+                const bool over = game_over_shown(f);
+                const int x = over ? FINAL_SCORE_DIGIT_LEFT : SCORE_DIGIT_LEFT;
+                const int y = over ? FINAL_SCORE_ROW : STATUS_TOP;
+                const Rgb ink = over ? colour::YELLOW : snake;
+                const uint64_t first = glyph_mask(f, x, y, ink);
+                const uint64_t second = glyph_mask(f, x + GLYPH_SIZE, y, ink);
                 if (first == 0 || first == result.zero || second != result.zero) return false;
                 result.one = first;
                 return true;
             },
-            timeouts.screen, &seen);
+            timeouts.screen, &result.eaten);
         if (!result.ate) result.story += "the apple went, but the score does not read 10\n";
     }
 
@@ -69,6 +72,7 @@ GameOfTen play_game_of_ten(GameUnderX &game, Rgb snake, const GameTimeouts &time
     std::string earlier;
     for (int attempt = 1;; attempt++) {
         GameOfTen result = play_once(game, snake, timeouts);
+        result.games = attempt;
         const bool again = result.started && result.ended && !result.ate &&
                            scored_nothing(result) && attempt < attempts &&
                            escape_to_main_menu(game, timeouts.screen);

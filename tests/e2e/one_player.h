@@ -36,8 +36,10 @@ struct GameOfTen {
     bool started = false;  // the play screen came up
     Frame start;           // its first picture
     uint64_t zero = 0;     // the score's "0" in that picture
+    int games = 0;         // games played, the last one included
     bool ate = false;      // the snake ate the apple
     uint64_t one = 0;      // the "1" of the score 10 once it was eaten
+    Frame eaten;           // the picture that showed the score 10
     bool ended = false;    // the end-of-game screen came up
     Frame game_over;       // a picture of it
     std::string story;     // what happened, for failure messages

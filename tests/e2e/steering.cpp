@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "one_player.h"
 #include "screen_reading.h"
 
 namespace e2e {
@@ -55,26 +56,70 @@ Heading heading_between(Point from, Point to) {
     return dy > 0 ? Heading::DOWN : Heading::UP;
 }
 
-// The lattice coordinate (multiple of 10 within lo..hi) from which a head
-// reaches an apple corner at `corner`: within reach even if the corner read
-// from the picture is a pixel or two off; away from the walls when there is
-// a choice; never one of `refused`.
-std::optional<int> lattice_target(int corner, int lo, int hi, const std::set<int> &refused) {
-    std::optional<int> best;
-    int best_score = 0;
-    for (int margin : {6, EAT_REACH, EAT_REACH + 2}) {
-        for (int v = lo; v <= hi; v += 10) {
-            if (std::abs(v - corner) > margin || refused.count(v)) continue;
-            const bool at_wall = v == lo || v == hi;
-            const int score = std::abs(v - corner) + (at_wall ? 100 : 0);
-            if (!best || score < best_score) {
-                best = v;
-                best_score = score;
-            }
-        }
-        if (best) return best;
+// The lattice lines (multiples of 10 within lo..hi) from which a head
+// reaches an apple corner at `corner`, leaving out `refused`: within 7
+// pixels, so that a corner read a pixel off still counts; wider only when
+// no line is left. Half the corners have two such lines side by side.
+std::vector<int> eating_lines(int corner, int lo, int hi, const std::set<int> &refused) {
+    for (int margin : {EAT_REACH - 1, EAT_REACH, EAT_REACH + 2}) {
+        std::vector<int> lines;
+        for (int v = lo; v <= hi; v += 10)
+            if (std::abs(v - corner) <= margin && !refused.count(v)) lines.push_back(v);
+        if (!lines.empty()) return lines;
+    }
+    return {};
+}
+
+// Steps a head at p can take heading h without leaving the field.
+int room(Point p, Heading h) {
+    switch (h) {
+        case Heading::UP:
+            return (p.y - SAFE_TOP) / 10;
+        case Heading::DOWN:
+            return (SAFE_BOTTOM - p.y) / 10;
+        case Heading::LEFT:
+            return (p.x - SAFE_LEFT) / 10;
+        case Heading::RIGHT:
+            return (SAFE_RIGHT - p.x) / 10;
+        default:
+            return 0;
+    }
+}
+
+// Steps from p along h to the first of `lines` (on h's axis) ahead, or -1.
+int steps_to_line(Point p, Heading h, const std::vector<int> &lines) {
+    const int at = is_vertical(h) ? p.y : p.x;
+    const int sign = (h == Heading::DOWN || h == Heading::RIGHT) ? 1 : -1;
+    int best = -1;
+    for (int v : lines) {
+        const int steps = (v - at) * sign / 10;
+        if (steps >= 0 && (best < 0 || steps < best)) best = steps;
     }
     return best;
+}
+
+bool contains(const std::vector<int> &lines, int v) {
+    return std::find(lines.begin(), lines.end(), v) != lines.end();
+}
+
+// Whether the apple still shows where it was seen: half its pixels or more
+// are lit, leaving out those under the snake's squares.
+bool apple_still_there(const Frame &frame, const Patch &apple, const std::vector<Point> &squares) {
+    int lit = 0;
+    for (int y = apple.top; y <= apple.bottom; y++)
+        for (int x = apple.left; x <= apple.right; x++)
+            if (!is_black(frame.at(x, y)) && !inside_any_square(squares, x, y)) lit++;
+    return lit * 2 >= apple.pixels;
+}
+
+// The characters of a number written from (x, y) in `colour`, up to the
+// first blank cell.
+std::vector<uint64_t> digits_at(const Frame &frame, int x, int y, Rgb colour) {
+    std::vector<uint64_t> digits;
+    for (uint64_t glyph; digits.size() < 8 && (glyph = glyph_mask(frame, x, y, colour)) != 0;
+         x += GLYPH_SIZE)
+        digits.push_back(glyph);
+    return digits;
 }
 
 bool next_to(Point a, Point b) {
@@ -274,15 +319,34 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
     std::optional<size_t> start_length;  // the snake's squares when the chase began
     std::vector<Point> previous;         // its squares in the last picture read
     std::optional<Patch> apple;          // as first seen: the one being chased
-    std::optional<Point> target;         // the lattice point to pass through
-    std::set<int> refused_x, refused_y;  // targets reached without eating
+    std::vector<int> lines_x, lines_y;   // the lattice lines that reach it
+    std::set<int> refused_x, refused_y;  // lines crossed there without eating
     Heading held = Heading::NONE;        // the arrow key held down, if any
+    std::vector<uint64_t> score_at_start;  // the status row's digits
+
+    // How far behind the game the steering is, in steps: the most steps
+    // seen between two pictures, and the most a turn came after the picture
+    // it was chosen from (4 at first, a fifth of a second at the first
+    // level's pace; the first steps from standing count as a turn). A busy
+    // machine makes both grow, and the snake keeps that much room before
+    // the walls.
+    int jump = 1, late = 4;
+    int soonest = 0, turns_seen = 0;  // the fewest steps a turn has come late
+    std::optional<Point> pressed_at;  // where the head was when the turn was pressed
+    Heading pressed_from = Heading::NONE;
+    auto margin = [&] { return std::min(jump + late, 10); };
 
     auto hold = [&](Heading want) {
         if (want == held) return;
         if (held != Heading::NONE) game.release_key(arrow_key(held));
         held = want;
-        if (held != Heading::NONE) game.press_key(arrow_key(held));
+        pressed_at.reset();
+        if (held == Heading::NONE) return;
+        game.press_key(arrow_key(held));
+        if (last_head && chase.heading != Heading::NONE) {
+            pressed_at = *last_head;
+            pressed_from = chase.heading;
+        }
     };
     auto finish = [&](bool ate, const std::string &why) {
         hold(Heading::NONE);
@@ -292,14 +356,23 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
         chase.trace = joined(trace);
         return chase;
     };
-    auto choose_target = [&]() -> bool {
+    auto choose_lines = [&]() -> bool {
         const Point corner = apple_corner(*apple);
-        const std::optional<int> tx = lattice_target(corner.x, SAFE_LEFT, SAFE_RIGHT, refused_x);
-        const std::optional<int> ty = lattice_target(corner.y, SAFE_TOP, SAFE_BOTTOM, refused_y);
-        if (!tx || !ty) return false;
-        target = Point{*tx, *ty};
-        note(trace, "apple corner near " + where(corner) + ", aiming at " + where(*target));
+        lines_x = eating_lines(corner.x, SAFE_LEFT, SAFE_RIGHT, refused_x);
+        lines_y = eating_lines(corner.y, SAFE_TOP, SAFE_BOTTOM, refused_y);
+        if (lines_x.empty() || lines_y.empty()) return false;
+        std::string text;
+        for (int x : lines_x) text += " x=" + std::to_string(x);
+        for (int y : lines_y) text += " y=" + std::to_string(y);
+        note(trace, "apple corner near " + where(corner) + ", eaten from" + text);
         return true;
+    };
+    // True when going straight on from p along h meets the apple.
+    auto apple_ahead = [&](Point p, Heading h) {
+        if (h == Heading::NONE) return false;
+        const bool across_on_line =
+            is_vertical(h) ? contains(lines_x, p.x) : contains(lines_y, p.y);
+        return across_on_line && steps_to_line(p, h, is_vertical(h) ? lines_y : lines_x) >= 0;
     };
 
     while (clock::now() < deadline) {
@@ -309,13 +382,22 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
             std::this_thread::sleep_for(POLL);
             continue;
         }
-        if (game_over_shown(frame)) return finish(false, "the end-of-game screen came up");
+        if (game_over_shown(frame)) {
+            // A snake that eats by a wall may hit it before a picture shows
+            // it grown: the end-of-game screen's score then tells.
+            const std::vector<uint64_t> score =
+                digits_at(frame, FINAL_SCORE_DIGIT_LEFT, FINAL_SCORE_ROW, colour::YELLOW);
+            if (!score.empty() && !score_at_start.empty() && score != score_at_start)
+                return finish(true, "the end-of-game screen came up with a new score");
+            return finish(false, "the end-of-game screen came up");
+        }
         const std::vector<Point> squares = find_squares(frame, snake_colour);
         if (squares.empty()) {
             std::this_thread::sleep_for(POLL);
             continue;
         }
         if (!start_length) {
+            score_at_start = digits_at(frame, SCORE_DIGIT_LEFT, STATUS_TOP, snake_colour);
             start_length = squares.size();
             if (squares.size() > 1) {
                 // A longer snake is moving: its head and heading are read
@@ -333,7 +415,10 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
             }
         }
         if (squares.size() > *start_length) {
-            // Grown: the head is the square that is not where the head was.
+            // Grown, perhaps on its first steps, before a picture showed
+            // it move: then it goes the way of the key held.
+            if (chase.heading == Heading::NONE) chase.heading = held;
+            // The head is the square that is not where the head was.
             for (const Point &s : squares)
                 if (last_head && step_from(*last_head, chase.heading) == s) last_head = s;
             return finish(true,
@@ -343,88 +428,130 @@ Chase steer_to_apple(GameUnderX &game, Rgb snake_colour, milliseconds timeout,
                                                : head_after(previous, squares, last_head);
         previous = squares;
 
-        const std::optional<Patch> seen = find_apple(frame, squares, other_snake);
-        if (!seen) {
-            std::this_thread::sleep_for(POLL);
-            continue;
-        }
-        if (!apple) {
-            apple = seen;
-            if (!choose_target()) return finish(false, "no lattice point reaches the apple");
-        } else if (std::abs(seen->left - apple->left) > 10 ||
-                   std::abs(seen->top - apple->top) > 10) {
-            last_head = head;
-            return finish(
-                true, "the apple has moved to " + where(Point{seen->left, seen->top}) + ": eaten");
+        // The apple is looked for in the whole field until it is found, and
+        // then only where it was, unless it seems gone from there.
+        if (!apple || !apple_still_there(frame, *apple, squares)) {
+            const std::optional<Patch> seen = find_apple(frame, squares, other_snake);
+            if (!seen) {
+                std::this_thread::sleep_for(POLL);
+                continue;
+            }
+            if (!apple) {
+                apple = seen;
+                if (!choose_lines()) return finish(false, "no lattice line reaches the apple");
+            } else if (std::abs(seen->left - apple->left) > 10 ||
+                       std::abs(seen->top - apple->top) > 10) {
+                last_head = head;
+                return finish(true, "the apple has moved to " +
+                                        where(Point{seen->left, seen->top}) + ": eaten");
+            }
         }
 
         const bool moved = !last_head || head != *last_head;
-        if (!moved && held != Heading::NONE) {
+        if (!moved) {
             std::this_thread::sleep_for(POLL);
-            continue;  // a turn is pressed and the next tick will take it
+            continue;  // nothing new since the last tick, or a turn still to be taken
         }
-        if (!moved && chase.heading != Heading::NONE) {
-            std::this_thread::sleep_for(POLL);
-            continue;  // nothing new since the last tick
+        const bool now_was_standing = chase.heading == Heading::NONE;
+        if (last_head) {
+            // A step towards the key held shows the turn taken: the snake
+            // cannot have moved that way otherwise.
+            const int dx = head.x - last_head->x, dy = head.y - last_head->y;
+            const Point towards_held = step_from(Point{0, 0}, held);
+            if (held != Heading::NONE && dx * towards_held.x + dy * towards_held.y > 0)
+                chase.heading = held;
+            else
+                chase.heading = heading_between(*last_head, head);
+            jump = std::max(jump, (std::abs(dx) + std::abs(dy)) / 10);
+            // The first steps from standing came as late as a turn would.
+            if (now_was_standing) late = std::max(late, (std::abs(dx) + std::abs(dy)) / 10);
         }
-        if (last_head && moved) chase.heading = heading_between(*last_head, head);
-        if (moved) note(trace, "head " + where(head) + " going " + name_of(chase.heading));
+        if (pressed_at && chase.heading != pressed_from) {
+            const Point gone = step_from(Point{0, 0}, pressed_from);
+            const int steps =
+                ((head.x - pressed_at->x) * gone.x + (head.y - pressed_at->y) * gone.y) / 100;
+            late = std::max(late, steps);
+            soonest = turns_seen++ ? std::min(soonest, steps) : steps;
+            pressed_at.reset();
+        }
+        note(trace, "head " + where(head) + " going " + name_of(chase.heading));
         last_head = head;
 
-        if (head == *target) {
-            // On the target and the apple still there: the corner was misread.
-            refused_x.insert(target->x);
-            refused_y.insert(target->y);
-            note(trace, "reached " + where(*target) + " without eating it");
-            if (!choose_target()) return finish(false, "no lattice point left to try");
+        if (contains(lines_x, head.x) && contains(lines_y, head.y)) {
+            // On the apple and the apple still there: its corner was misread.
+            refused_x.insert(head.x);
+            refused_y.insert(head.y);
+            note(trace, "crossed " + where(head) + " without eating");
+            if (!choose_lines()) return finish(false, "no lattice line left to try");
         }
 
-        // The directions that bring the head nearer to the target. Next to a
-        // wall a missed turn would be deadly, so a target on the wall's line
-        // is approached along that line, head on, after the other axis.
-        const int dx = target->x - head.x, dy = target->y - head.y;
-        const bool x_at_wall = target->x == SAFE_LEFT || target->x == SAFE_RIGHT;
-        const bool y_at_wall = target->y == SAFE_TOP || target->y == SAFE_BOTTOM;
-        std::vector<Heading> good;
-        const Heading along_x = dx > 0 ? Heading::RIGHT : Heading::LEFT;
-        const Heading along_y = dy > 0 ? Heading::DOWN : Heading::UP;
-        if (x_at_wall && !y_at_wall && dy != 0) {
-            good.push_back(along_y);
-        } else if (y_at_wall && !x_at_wall && dx != 0) {
-            good.push_back(along_x);
-        } else {
-            if (dx != 0) good.push_back(along_x);
-            if (dy != 0) good.push_back(along_y);
-        }
-
-        Heading want = Heading::NONE;
         const Heading now = chase.heading;
-        if (std::find(good.begin(), good.end(), now) != good.end()) {
-            want = now;
-        } else {
-            for (Heading h : good)
-                if (h != opposite(now) && want == Heading::NONE) want = h;
-            if (want == Heading::NONE) {
-                // The target lies straight behind: step aside, to the roomier side.
-                if (is_vertical(now))
-                    want = head.x < (SAFE_LEFT + SAFE_RIGHT) / 2 ? Heading::RIGHT : Heading::LEFT;
-                else
-                    want = head.y < (SAFE_TOP + SAFE_BOTTOM) / 2 ? Heading::DOWN : Heading::UP;
-            }
-        }
-        if (!safe_head_position(step_from(head, want))) {
-            for (Heading h : {Heading::UP, Heading::LEFT, Heading::DOWN, Heading::RIGHT}) {
-                if (h != opposite(now) && safe_head_position(step_from(head, h))) {
+        const int need = margin();
+        const Heading all[] = {Heading::UP, Heading::LEFT, Heading::DOWN, Heading::RIGHT};
+        Heading want = Heading::NONE;
+        // The apple straight ahead, or straight ahead after a turn here or
+        // within the steps that every turn so far has come late.
+        if (apple_ahead(head, now)) want = now;
+        for (int early = 0; early <= soonest && want == Heading::NONE; early++) {
+            const Point turn_at = step_from(head, now, 10 * early);
+            for (Heading h : all)
+                if (want == Heading::NONE && h != now && h != opposite(now) &&
+                    safe_head_position(turn_at) && apple_ahead(turn_at, h))
                     want = h;
-                    break;
+        }
+        if (want == Heading::NONE) {
+            // Towards a line of the apple, with room kept beyond it for a
+            // late turn there: first along an axis with two lines, whose
+            // second still serves a turn one step late, then going on.
+            // With the apple near two walls, every way has a turn near a
+            // wall: then the one with most room.
+            auto near_walls = [need](const std::vector<int> &lines, int lo, int hi) {
+                for (int v : lines)
+                    if ((v - lo) / 10 >= need && (hi - v) / 10 >= need) return false;
+                return true;
+            };
+            const bool cornered = near_walls(lines_x, SAFE_LEFT, SAFE_RIGHT) &&
+                                  near_walls(lines_y, SAFE_TOP, SAFE_BOTTOM);
+            int best = -1;
+            for (Heading h : all) {
+                if (h == opposite(now)) continue;
+                const std::vector<int> &lines = is_vertical(h) ? lines_y : lines_x;
+                const int to_line = steps_to_line(head, h, lines);
+                const int spare = room(head, h) - std::max(to_line, 0);
+                if (to_line <= 0 || (spare < need && !cornered)) continue;
+                const int rank =
+                    (cornered ? 0 : (lines.size() > 1 ? 2000 : 0) + (h == now ? 1000 : 0)) +
+                    std::min(spare, 99);
+                if (rank > best) {
+                    want = h;
+                    best = rank;
                 }
             }
-            note(trace, std::string("wall ahead: turning ") + name_of(want));
         }
+        if (want == Heading::NONE) {
+            // The apple behind, or no way to it from here that keeps the
+            // room: aside, where there is most room, to come round again.
+            for (Heading h : all) {
+                if (h == now || h == opposite(now) || room(head, h) < need) continue;
+                if (want == Heading::NONE || room(head, h) > room(head, want)) want = h;
+            }
+            if (want == Heading::NONE && now != Heading::NONE && room(head, now) >= need)
+                want = now;
+        }
+        if (want == Heading::NONE) {
+            for (Heading h : all)
+                if (h != opposite(now) &&
+                    (want == Heading::NONE || room(head, h) > room(head, want)))
+                    want = h;
+        }
+        // A turn already pressed comes sooner than another one pressed now.
+        if (held != Heading::NONE && want != now && held != opposite(now) && room(head, held) > 0)
+            want = held;
         // Going on needs no key; a turn is held until the head shows it.
         const Heading key = want == now ? Heading::NONE : want;
         if (key != held && key != Heading::NONE)
-            note(trace, std::string("pressing ") + name_of(key));
+            note(trace, std::string("pressing ") + name_of(key) +
+                            " (room kept: " + std::to_string(need) + " steps)");
         hold(key);
     }
     return finish(false, "out of time");
@@ -525,9 +652,10 @@ bool drive_into_wall(GameUnderX &game, Rgb snake_colour, bool moving, millisecon
     };
 
     // A turn takes effect at the first tick after the key is seen, which
-    // on a busy machine may be a few ticks after the picture it was chosen
-    // from: every such way must miss the apple.
-    const int MOST_LATE = 4;
+    // on a busy machine may be several ticks after the picture it was
+    // chosen from: every such way must miss the apple. Going straight on
+    // needs no turn, and is taken whenever it misses the apple.
+    const int MOST_LATE = 8;
     Heading best = Heading::NONE;
     int best_steps = 0;
     for (Heading h : {Heading::UP, Heading::LEFT, Heading::DOWN, Heading::RIGHT}) {
@@ -542,7 +670,8 @@ bool drive_into_wall(GameUnderX &game, Rgb snake_colour, bool moving, millisecon
         }
         story += std::string(name_of(h)) +
                  (clear ? ": " + std::to_string(worst) + " steps; " : ": passes the apple; ");
-        if (clear && (best == Heading::NONE || worst < best_steps)) {
+        if (clear && (best == Heading::NONE || h == heading ||
+                      (best != heading && worst < best_steps))) {
             best = h;
             best_steps = worst;
         }

@@ -46,7 +46,7 @@ GameTimeouts slow_timeouts() {
     return t;
 }
 
-fs::path suppressions() { return fs::path(__FILE__).parent_path() / "valgrind.supp"; }
+fs::path suppressions() { return fs::path(SNAKE_VALGRIND_SUPPRESSIONS); }
 
 // Memcheck's report up to its heap summary, where the errors found while
 // the game ran stand (the first MOST_LINES of it), then its summaries: the

@@ -69,11 +69,22 @@ check "the readme is in English" grep -q "^English" "$unpacked/LISEZMOI-README.t
 
 # ---------------------------------------------------------------- Wine's prefix
 
+# Made once per machine and Wine version, in the user's cache (into a
+# temporary folder, renamed when complete), and copied: wineboot takes
+# seconds where a copy takes one.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== making a Wine prefix"
+  pristine="${XDG_CACHE_HOME:-$HOME/.cache}/snake-game/$(wine --version | sed 's/[^A-Za-z0-9.]\+/-/g; s/-$//')-prefix"
+  if [ ! -f "$pristine/system.reg" ]; then
+    echo "== making a Wine prefix"
+    mkdir -p "$(dirname "$pristine")"
+    making="$(mktemp -d "$pristine.making.XXXXXX")"
+    WINEPREFIX="$making" wine wineboot --init >/dev/null 2>&1
+    WINEPREFIX="$making" stop_wine
+    # (A run that made it meanwhile keeps its own.)
+    mv -T "$making" "$pristine" 2>/dev/null || rm -rf "$making"
+  fi
   rm -rf "$WINEPREFIX"
-  wine wineboot --init >/dev/null 2>&1
-  stop_wine
+  cp -a "$pristine" "$WINEPREFIX"
 fi
 
 # ---------------------------------------------------------------- unit tests
