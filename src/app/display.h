@@ -59,6 +59,10 @@ void window_to_picture(int *x, int *y);
 
 // ---- What each system does, in its platform file ----
 
+// The library's windowed driver whose 640x480 window open_scaled_display
+// makes the game's own.
+int scaled_display_driver();
+
 // Once the library's 640x480 window is up: makes it the game's own, full
 // screen on the monitor the game starts on (the one holding the pointer,
 // else the primary one), with the pointer mapped through

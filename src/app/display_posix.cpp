@@ -2,6 +2,8 @@
 // stays as it is and the picture is copied to it unscaled.
 #include "app/display.h"
 
+int scaled_display_driver() { return GFX_AUTODETECT_WINDOWED; }
+
 bool open_scaled_display() { return false; }
 
 void present_scaled(BITMAP *picture) {
