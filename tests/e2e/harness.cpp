@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 // After GoogleTest: Xlib's macros would break its headers.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -17,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -146,6 +149,94 @@ int channel_value(unsigned long pixel, const ChannelMask &c) {
     return static_cast<int>(v * 255 / ((1ul << c.bits) - 1));
 }
 
+// An area of an X screen as a frame, each pixel read through the visual's
+// masks; `column` and `row` pick which pixel of the area makes each pixel of
+// the frame.
+Frame read_area(Display *d, Window root, const Area &area, int width, int height,
+                const std::function<int(int)> &column, const std::function<int(int)> &row) {
+    XImage *image = XGetImage(d, root, area.x, area.y, static_cast<unsigned>(area.w),
+                              static_cast<unsigned>(area.h), AllPlanes, ZPixmap);
+    if (!image) return Frame();
+    const ChannelMask red = channel_of(image->red_mask);
+    const ChannelMask green = channel_of(image->green_mask);
+    const ChannelMask blue = channel_of(image->blue_mask);
+    std::vector<Rgb> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    const bool fast = image->bits_per_pixel == 32 && image->byte_order == LSBFirst;
+    for (int y = 0; y < height; y++) {
+        const int from_y = row(y);
+        const char *line = image->data + static_cast<long>(from_y) * image->bytes_per_line;
+        for (int x = 0; x < width; x++) {
+            const int from_x = column(x);
+            unsigned long value;
+            if (fast) {
+                const auto *b = reinterpret_cast<const unsigned char *>(line + from_x * 4);
+                value = static_cast<unsigned long>(b[0]) | (static_cast<unsigned long>(b[1]) << 8) |
+                        (static_cast<unsigned long>(b[2]) << 16) |
+                        (static_cast<unsigned long>(b[3]) << 24);
+            } else {
+                value = XGetPixel(image, from_x, from_y);
+            }
+            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                Rgb{channel_value(value, red), channel_value(value, green), channel_value(value, blue)};
+        }
+    }
+    XDestroyImage(image);
+    return Frame(width, height, std::move(pixels));
+}
+
+long floor_div(long a, long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// Where the game puts its picture in a window of `w` x `h`, relative to it.
+Area picture_in(int w, int h) {
+    const int factor = std::min(w / GAME_WIDTH, h / GAME_HEIGHT);
+    if (factor >= 1 && 4 * GAME_HEIGHT * factor >= 3 * h)
+        return Area{(w - GAME_WIDTH * factor) / 2, (h - GAME_HEIGHT * factor) / 2,
+                    GAME_WIDTH * factor, GAME_HEIGHT * factor};
+    int pw = h * 4 / 3, ph = h;
+    if (pw > w) {
+        pw = w;
+        ph = w * 3 / 4;
+    }
+    return Area{(w - pw) / 2, (h - ph) / 2, pw, ph};
+}
+
+// True when the window is the game's own, named for the desktop.
+bool is_game_window(Display *d, Window w) {
+    XClassHint hint{nullptr, nullptr};
+    if (!XGetClassHint(d, w, &hint)) return false;
+    const bool game = hint.res_name && (std::strcmp(hint.res_name, "snake-game") == 0 ||
+                                        std::strcmp(hint.res_name, "snake.exe") == 0);
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return game;
+}
+
+// Starts `argv` with `env` (NAME=value entries), its output into `log`.
+pid_t spawn_with(std::vector<const char *> argv, std::vector<std::string> env,
+                 const std::string &log) {
+    std::vector<char *> entries;
+    for (std::string &e : env) entries.push_back(e.data());
+    entries.push_back(nullptr);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t out;
+    posix_spawn_file_actions_init(&out);
+    posix_spawn_file_actions_addopen(&out, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&out, 1, 2);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &out, nullptr, const_cast<char **>(argv.data()),
+                     entries.data()) != 0)
+        pid = 0;
+    posix_spawn_file_actions_destroy(&out);
+    return pid;
+}
+
+std::vector<std::string> environment_with_display(int number) {
+    std::vector<std::string> env{"DISPLAY=:" + std::to_string(number)};
+    for (char **e = environ; *e; e++)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
+    return env;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- colours
@@ -210,7 +301,7 @@ std::string to_string(const ExitResult &result) {
 
 // ---------------------------------------------------------------- set-up
 
-GameUnderX::GameUnderX(const std::string &name) {
+GameUnderX::GameUnderX(const std::string &name, const std::string &screen) {
     const std::string base = sanitised(name.empty() ? running_test_name() : name);
     std::string pattern = temporary_root() + "/snake_e2e_" + base + "_XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -219,7 +310,7 @@ GameUnderX::GameUnderX(const std::string &name) {
         throw std::runtime_error("cannot make a working folder: " + std::string(strerror(errno)));
     folder_ = buffer.data();
     try {
-        start_x_server();
+        start_x_server(screen);
     } catch (const std::exception &e) {
         if (display_) XCloseDisplay(display_);
         display_ = nullptr;
@@ -250,7 +341,7 @@ GameUnderX::~GameUnderX() {
     }
 }
 
-void GameUnderX::start_x_server() {
+void GameUnderX::start_x_server(const std::string &screen) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     // Run without a standard input or output, the pipe may get descriptor
@@ -263,7 +354,7 @@ void GameUnderX::start_x_server() {
     const std::string fd_text = std::to_string(fds[1]);
     const std::string log_path = path_of("xvfb.log");
     const char *argv[] = {"Xvfb",        "-displayfd", fd_text.c_str(), "-screen",  "0",
-                          "1024x768x24", "-nolisten",  "tcp",           "-noreset", nullptr};
+                          screen.c_str(), "-nolisten",  "tcp",           "-noreset", nullptr};
 
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -514,9 +605,11 @@ bool GameUnderX::locate_window() {
     // lies at this one's top left: the positions are the same on both.
     Display *const d = game_display_ ? game_display_ : display_;
     const Window game_root = DefaultRootWindow(d);
-    // Depth-first over the whole tree: without a window manager the library
-    // puts its 640x480 window inside a parent of its own.
+    // Depth-first over the whole tree: the game's window is framed by a
+    // window manager, and the library's own full-screen mode puts its
+    // 640x480 window inside a parent of its own.
     std::vector<Window> pending{game_root};
+    Window library_window = None;
     while (!pending.empty()) {
         const Window w = pending.back();
         pending.pop_back();
@@ -528,17 +621,16 @@ bool GameUnderX::locate_window() {
         if (children) XFree(children);
         if (w == game_root) continue;
         XWindowAttributes a;
-        if (!XGetWindowAttributes(d, w, &a)) continue;
-        if (a.width != GAME_WIDTH || a.height != GAME_HEIGHT || a.map_state != IsViewable) continue;
-        int ax = 0, ay = 0;
-        Window child = None;
-        if (!XTranslateCoordinates(d, w, game_root, 0, 0, &ax, &ay, &child)) continue;
-        window_ = w;
-        window_x_ = ax;
-        window_y_ = ay;
-        return true;
+        if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable) continue;
+        if (is_game_window(d, w)) {
+            window_ = w;
+            return refresh_position();
+        }
+        if (a.width == GAME_WIDTH && a.height == GAME_HEIGHT && library_window == None)
+            library_window = w;
     }
-    return false;
+    window_ = library_window;
+    return window_ != None && refresh_position();
 }
 
 bool GameUnderX::wait_for_window(milliseconds timeout) {
@@ -557,57 +649,61 @@ bool GameUnderX::wait_for_window(milliseconds timeout) {
 // ---------------------------------------------------------------- pixels
 
 bool GameUnderX::refresh_position() {
-    // The library first maps its window on its own and then moves it into
-    // its full-screen parent: the position is read again before every use.
+    // The window moves and changes size (the library maps its window before
+    // it moves it into place, F11 switches to a window and back): its place
+    // is read again before every use.
     if (!display_) return false;
-    Display *const d = game_display_ ? game_display_ : display_;
-    if (window_ != None) {
-        int ax = 0, ay = 0;
-        Window child = None;
-        XWindowAttributes a;
-        if (XGetWindowAttributes(d, window_, &a) && a.map_state == IsViewable &&
-            XTranslateCoordinates(d, window_, DefaultRootWindow(d), 0, 0, &ax, &ay, &child)) {
-            window_x_ = ax;
-            window_y_ = ay;
-            return true;
-        }
+    const Area area = window_area();
+    if (area.w == 0) {
         window_ = None;
+        return locate_window();
     }
-    return locate_window();
+    const Area picture = picture_in(area.w, area.h);
+    window_x_ = area.x + picture.x;
+    window_y_ = area.y + picture.y;
+    picture_w_ = picture.w;
+    picture_h_ = picture.h;
+    return true;
+}
+
+Area GameUnderX::window_area() {
+    Display *const d = game_display_ ? game_display_ : display_;
+    int ax = 0, ay = 0;
+    Window child = None;
+    XWindowAttributes a;
+    if (!d || window_ == None || !XGetWindowAttributes(d, window_, &a) ||
+        a.map_state != IsViewable ||
+        !XTranslateCoordinates(d, window_, DefaultRootWindow(d), 0, 0, &ax, &ay, &child))
+        return Area{0, 0, 0, 0};
+    return Area{ax, ay, a.width, a.height};
+}
+
+int GameUnderX::screen_x(int x) const {
+    return window_x_ + static_cast<int>(floor_div((2L * x + 1) * picture_w_, 2L * GAME_WIDTH));
+}
+
+int GameUnderX::screen_y(int y) const {
+    return window_y_ + static_cast<int>(floor_div((2L * y + 1) * picture_h_, 2L * GAME_HEIGHT));
 }
 
 Frame GameUnderX::capture() {
     if (!refresh_position()) return Frame();
-    XImage *image = XGetImage(display_, root_, window_x_, window_y_, GAME_WIDTH, GAME_HEIGHT,
-                              AllPlanes, ZPixmap);
-    if (!image) {
-        // The window may have been replaced: look for it again next time.
-        window_ = None;
-        return Frame();
-    }
-    const ChannelMask red = channel_of(image->red_mask);
-    const ChannelMask green = channel_of(image->green_mask);
-    const ChannelMask blue = channel_of(image->blue_mask);
-    std::vector<Rgb> pixels(static_cast<size_t>(GAME_WIDTH) * GAME_HEIGHT);
-    const bool fast = image->bits_per_pixel == 32 && image->byte_order == LSBFirst;
-    for (int y = 0; y < GAME_HEIGHT; y++) {
-        const char *row = image->data + static_cast<long>(y) * image->bytes_per_line;
-        for (int x = 0; x < GAME_WIDTH; x++) {
-            unsigned long value;
-            if (fast) {
-                const auto *b = reinterpret_cast<const unsigned char *>(row + x * 4);
-                value = static_cast<unsigned long>(b[0]) | (static_cast<unsigned long>(b[1]) << 8) |
-                        (static_cast<unsigned long>(b[2]) << 16) |
-                        (static_cast<unsigned long>(b[3]) << 24);
-            } else {
-                value = XGetPixel(image, x, y);
-            }
-            pixels[static_cast<size_t>(y) * GAME_WIDTH + static_cast<size_t>(x)] = Rgb{
-                channel_value(value, red), channel_value(value, green), channel_value(value, blue)};
-        }
-    }
-    XDestroyImage(image);
-    return Frame(GAME_WIDTH, GAME_HEIGHT, std::move(pixels));
+    const int pw = picture_w_, ph = picture_h_;
+    const Frame frame = read_area(
+        display_, root_, Area{window_x_, window_y_, pw, ph}, GAME_WIDTH, GAME_HEIGHT,
+        [pw](int x) { return static_cast<int>((2L * x + 1) * pw / (2 * GAME_WIDTH)); },
+        [ph](int y) { return static_cast<int>((2L * y + 1) * ph / (2 * GAME_HEIGHT)); });
+    // The window may have been replaced: look for it again next time.
+    if (frame.empty()) window_ = None;
+    return frame;
+}
+
+Frame GameUnderX::capture_screen() {
+    if (!display_) return Frame();
+    const int w = DisplayWidth(display_, DefaultScreen(display_));
+    const int h = DisplayHeight(display_, DefaultScreen(display_));
+    return read_area(display_, root_, Area{0, 0, w, h}, w, h, [](int x) { return x; },
+                     [](int y) { return y; });
 }
 
 Rgb GameUnderX::pixel(int x, int y) { return capture().at(x, y); }
@@ -646,14 +742,14 @@ bool GameUnderX::pointer_at(int x, int y) {
     unsigned int mask = 0;
     if (!XQueryPointer(display_, root_, &root_back, &child, &rx, &ry, &wx, &wy, &mask))
         return false;
-    return rx == window_x_ + x && ry == window_y_ + y;
+    return rx == screen_x(x) && ry == screen_y(y);
 }
 
 bool GameUnderX::move_pointer(int x, int y, milliseconds timeout) {
     const auto deadline = clock::now() + timeout;
     for (;;) {
         if (!refresh_position()) return false;
-        XTestFakeMotionEvent(display_, DefaultScreen(display_), window_x_ + x, window_y_ + y,
+        XTestFakeMotionEvent(display_, DefaultScreen(display_), screen_x(x), screen_y(y),
                              CurrentTime);
         sync();
         // Seen there twice, a little apart: a warp by the library in between
@@ -711,8 +807,8 @@ void GameUnderX::press_key(unsigned long keysym) {
     int rx = 0, ry = 0, wx = 0, wy = 0;
     unsigned int mask = 0;
     XQueryPointer(display_, root_, &root_back, &child, &rx, &ry, &wx, &wy, &mask);
-    const bool inside = rx >= window_x_ && rx < window_x_ + GAME_WIDTH && ry >= window_y_ &&
-                        ry < window_y_ + GAME_HEIGHT;
+    const bool inside = rx >= window_x_ && rx < window_x_ + picture_w_ && ry >= window_y_ &&
+                        ry < window_y_ + picture_h_;
     if (!inside) park_pointer();
     const KeyCode code = XKeysymToKeycode(display_, static_cast<KeySym>(keysym));
     XTestFakeKeyEvent(display_, code, True, CurrentTime);
@@ -863,19 +959,8 @@ bool GameUnderX::start_compositor(milliseconds timeout) {
                     "DISPLAY=:" + std::to_string(display_number_)};
     for (char **e = environ; *e; e++) session_env_.push_back(*e);
     auto spawn = [&](std::vector<const char *> argv, const std::string &log) {
-        std::vector<char *> env;
-        for (std::string &e : session_env_) env.push_back(e.data());
-        env.push_back(nullptr);
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t out;
-        posix_spawn_file_actions_init(&out);
-        posix_spawn_file_actions_addopen(&out, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&out, 1, 2);
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, argv[0], &out, nullptr, const_cast<char **>(argv.data()),
-                         env.data()) == 0)
+        if (const pid_t pid = spawn_with(std::move(argv), session_env_, log))
             compositor_pids_.push_back(pid);
-        posix_spawn_file_actions_destroy(&out);
     };
     auto wait_for = [&](const std::function<bool()> &done) {
         for (bool met = done(); !met; met = done()) {
@@ -948,6 +1033,53 @@ GameUnderX::Labels GameUnderX::window_labels() {
                     static_cast<void *>(hint.res_name), static_cast<void *>(hint.res_class)})
         if (p) XFree(p);
     return out;
+}
+
+// ---------------------------------------------------------------- a window manager
+
+bool GameUnderX::start_window_manager(milliseconds timeout) {
+    const pid_t pid = spawn_with({"openbox", "--sm-disable"},
+                                 environment_with_display(display_number_), path_of("openbox.log"));
+    if (pid == 0) return false;
+    compositor_pids_.push_back(pid);
+    // A window manager that follows EWMH names a window of its own on the root.
+    const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    const auto deadline = clock::now() + timeout;
+    for (;;) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char *data = nullptr;
+        const bool named = XGetWindowProperty(display_, root_, check, 0, 1, False, XA_WINDOW, &type,
+                                              &format, &count, &after, &data) == Success &&
+                           count == 1;
+        if (data) XFree(data);
+        if (named) return true;
+        if (clock::now() >= deadline) return false;
+        pause_for(milliseconds(50));
+    }
+}
+
+int GameUnderX::run_x_program(const std::vector<std::string> &argv) {
+    std::vector<const char *> args;
+    for (const std::string &a : argv) args.push_back(a.c_str());
+    const pid_t pid = spawn_with(args, environment_with_display(display_number_), path_of("x_programs.log"));
+    int status = 0;
+    if (pid == 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+std::string GameUnderX::screen_mode() {
+    XRRScreenResources *resources = XRRGetScreenResourcesCurrent(display_, root_);
+    std::string mode;
+    for (int c = 0; resources && c < resources->ncrtc && mode.empty(); c++) {
+        XRRCrtcInfo *crtc = XRRGetCrtcInfo(display_, resources, resources->crtcs[c]);
+        if (crtc && crtc->mode != None)
+            mode = std::to_string(crtc->width) + "x" + std::to_string(crtc->height);
+        if (crtc) XRRFreeCrtcInfo(crtc);
+    }
+    if (resources) XRRFreeScreenResources(resources);
+    return mode;
 }
 
 void GameUnderX::lose_display() {

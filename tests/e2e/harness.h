@@ -51,9 +51,14 @@ bool looks_like(Rgb pixel, Rgb wanted, int tolerance = COLOUR_TOLERANCE);
 bool is_black(Rgb pixel);
 std::string to_string(Rgb pixel);
 
-// Size of the game's window.
+// Size of the game's picture: its window shows it scaled.
 constexpr int GAME_WIDTH = 640;
 constexpr int GAME_HEIGHT = 480;
+
+// A rectangle of the X screen.
+struct Area {
+    int x, y, w, h;
+};
 
 // One picture of the game window, addressed in game coordinates.
 class Frame {
@@ -112,10 +117,11 @@ std::string game_command();
 
 class GameUnderX {
 public:
-    // Starts the X server and makes the working folder; the game itself is
-    // started by start_game, so that the test can prepare the folder first.
-    // `name` names the folder; by default the running test's name.
-    explicit GameUnderX(const std::string &name = "");
+    // Starts the X server, with one screen of `screen` (WIDTHxHEIGHTxDEPTH),
+    // and makes the working folder; the game itself is started by
+    // start_game, so that the test can prepare the folder first. `name`
+    // names the folder; by default the running test's name.
+    explicit GameUnderX(const std::string &name = "", const std::string &screen = "800x600x24");
     ~GameUnderX();
     GameUnderX(const GameUnderX &) = delete;
     GameUnderX &operator=(const GameUnderX &) = delete;
@@ -160,16 +166,29 @@ public:
     void kill_game();
 
     // ---- the window ----
-    // Polls until the game's 640x480 window is mapped, and notes where it
-    // lies on the screen.
+    // Polls until the game's window is mapped, and notes where it and the
+    // picture in it lie on the screen. The game's own window (WM_CLASS
+    // snake-game, or snake.exe under Wine) shows the picture scaled as the
+    // game scales it: the largest whole multiple of 640x480 that fits,
+    // centred, or the largest 4:3 rectangle where a whole multiple would
+    // fill less than three quarters of the height. The library's own modes
+    // show it in a 640x480 window.
     bool wait_for_window(milliseconds timeout = milliseconds(20000));
     bool has_window() const { return window_ != 0; }
+    // The picture's top left corner on the screen, and its size there.
     int window_left() const { return window_x_; }
     int window_top() const { return window_y_; }
+    int picture_width() const { return picture_w_; }
+    int picture_height() const { return picture_h_; }
+    // The window the picture is shown in, as it is now.
+    Area window_area();
 
     // ---- pixels ----
-    // A picture of the whole game window; empty when it cannot be read.
+    // The game's picture, one pixel of the game a pixel of the frame (the
+    // middle of the block that shows it); empty when it cannot be read.
     Frame capture();
+    // The whole X screen, as it shows.
+    Frame capture_screen();
     Rgb pixel(int x, int y);
     // Captures every ~`poll` until `condition` holds or `timeout` passes.
     // The last picture taken is kept in `last`, when given.
@@ -236,6 +255,15 @@ public:
     };
     Labels window_labels();
 
+    // ---- a window manager ----
+    // Starts openbox on this X server and waits until it manages windows.
+    bool start_window_manager(milliseconds timeout);
+    // Runs an X client program (xrandr, xdotool...) on this X server and
+    // returns its exit status, or -1.
+    int run_x_program(const std::vector<std::string> &argv);
+    // The RandR mode the X screen shows, as "WIDTHxHEIGHT".
+    std::string screen_mode();
+
     // ---- the X server itself ----
     // Ends the X server under the running game, as a logout does. Nothing
     // that needs the display works afterwards; the game's exit still does.
@@ -245,10 +273,14 @@ public:
     int display_number() const { return display_number_; }
 
 private:
-    void start_x_server();
+    void start_x_server(const std::string &screen);
     void stop_x_server();
     bool locate_window();
     bool refresh_position();
+    // A point of the picture as a point of the screen: the middle of the
+    // block that shows it, and beyond the picture at the same scale.
+    int screen_x(int x) const;
+    int screen_y(int y) const;
     void sync();
     // The top-level window of a shown xmessage box, or 0.
     unsigned long message_window();
@@ -271,6 +303,8 @@ private:
     unsigned long window_ = 0;
     int window_x_ = 0;
     int window_y_ = 0;
+    int picture_w_ = GAME_WIDTH;
+    int picture_h_ = GAME_HEIGHT;
     int screenshots_ = 0;
     // Under a compositor: the game's X server (Xwayland) and its variables.
     Display *game_display_ = nullptr;

@@ -1,6 +1,10 @@
 // The main menu as a player works it: the frame of the button under the
 // pointer turns blue, the others stay green, and the quit button ends the
-// program with status 0.
+// program with status 0. Tried on three screens, the game full screen on
+// each: the picture at its own size in the middle (no window manager, as
+// the existing tests see it), twice its size under a window manager on a
+// 1080p screen, and filling the height of a 1366x768 one; the pointer
+// lands where it points on every one, on the black around the picture too.
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -37,12 +41,43 @@ std::string frame_colours(const Frame &frame) {
     return out;
 }
 
-class menu_e2e : public ::testing::Test {
+struct Screen {
+    const char *name;
+    const char *size;
+    bool window_manager;
+    Area picture;  // where the picture lies on the screen
+};
+
+const Screen SCREENS[] = {
+    {"plain_800x600", "800x600x24", false, {80, 60, 640, 480}},
+    {"openbox_1920x1080", "1920x1080x24", true, {320, 60, 1280, 960}},
+    {"plain_1366x768", "1366x768x24", false, {171, 0, 1024, 768}},
+};
+
+// Names the case in test listings.
+void PrintTo(const Screen &screen, std::ostream *os) { *os << screen.name; }
+
+class menu_e2e : public ::testing::TestWithParam<Screen> {
 protected:
+    menu_e2e() : game_("", GetParam().size) {}
+
     void SetUp() override {
         game_.install_datafile();
-        ASSERT_TRUE(game_.start_game_with_window()) << "no 640x480 game window; game log:\n"
+        if (GetParam().window_manager) {
+            ASSERT_TRUE(game_.start_window_manager(SCREEN_TIMEOUT))
+                << game_.read_file("openbox.log").value_or("");
+        }
+        ASSERT_TRUE(game_.start_game_with_window()) << "no game window; game log:\n"
                                                     << game_.game_log();
+        const Area want = GetParam().picture;
+        ASSERT_TRUE(game_.wait_until(
+            [&](const Frame &) {
+                return game_.window_left() == want.x && game_.window_top() == want.y &&
+                       game_.picture_width() == want.w && game_.picture_height() == want.h;
+            },
+            SCREEN_TIMEOUT))
+            << "the picture is at " << game_.window_left() << "," << game_.window_top() << ", "
+            << game_.picture_width() << "x" << game_.picture_height();
         // The library puts the pointer in the middle of its window while it
         // starts: the pointer is moved only once the menu is up.
         ASSERT_TRUE(game_.wait_until(menu_shown, SCREEN_TIMEOUT, &menu_))
@@ -60,7 +95,7 @@ protected:
     Frame menu_;
 };
 
-TEST_F(menu_e2e, ShowsFourGreenFramesAndLightsTheOneUnderThePointer) {
+TEST_P(menu_e2e, ShowsFourGreenFramesAndLightsTheOneUnderThePointer) {
     // The one-pixel frame lines of the play button, on all four sides...
     EXPECT_TRUE(menu_.is(180, 130, colour::GREEN)) << to_string(menu_.at(180, 130));
     EXPECT_TRUE(menu_.is(435, 130, colour::GREEN)) << to_string(menu_.at(435, 130));
@@ -109,7 +144,7 @@ TEST_F(menu_e2e, ShowsFourGreenFramesAndLightsTheOneUnderThePointer) {
     EXPECT_TRUE(game_.game_running());
 }
 
-TEST_F(menu_e2e, ButtonAreasIncludeTheirFrameLines) {
+TEST_P(menu_e2e, ButtonAreasIncludeTheirFrameLines) {
     // On a corner of a frame the button counts as under the pointer; one
     // pixel outside it does not. The pointer's own picture hangs down and
     // right from its tip, so only the far sides of the frame are read.
@@ -117,13 +152,18 @@ TEST_F(menu_e2e, ButtonAreasIncludeTheirFrameLines) {
         int x, y;
         int lit;  // -1: no button
     };
+    // On the black around the picture, level with a button, none lights:
+    // the library's pointer stops at the picture's edge, where it is drawn.
     const Probe probes[] = {
-        {180, 100, PLAY_BUTTON}, {435, 176, PLAY_BUTTON}, {435, 200, OPTIONS_BUTTON},
-        {180, 476, QUIT_BUTTON}, {179, 140, -1},          {436, 140, -1},
-        {300, 177, -1},          {300, 199, -1},          {300, 99, -1},
+        {180, 100, PLAY_BUTTON}, {-10, 140, -1},          {435, 176, PLAY_BUTTON},
+        {700, 140, -1},          {435, 200, OPTIONS_BUTTON}, {180, 476, QUIT_BUTTON},
+        {179, 140, -1},          {436, 140, -1},          {300, 177, -1},
+        {300, 199, -1},          {300, 99, -1},
     };
     for (const Probe &p : probes) {
-        ASSERT_TRUE(move_pointer_seen(game_, p.x, p.y, POINTER_TIMEOUT))
+        const bool on_picture = p.x >= 0 && p.x < GAME_WIDTH;
+        ASSERT_TRUE(on_picture ? move_pointer_seen(game_, p.x, p.y, POINTER_TIMEOUT)
+                               : game_.move_pointer(p.x, p.y))
             << p.x << "," << p.y << "\n"
             << game_.screenshot("pointer");
         Frame frame;
@@ -147,7 +187,7 @@ TEST_F(menu_e2e, ButtonAreasIncludeTheirFrameLines) {
     }
 }
 
-TEST_F(menu_e2e, QuitButtonEndsTheProgramWithStatusZero) {
+TEST_P(menu_e2e, QuitButtonEndsTheProgramWithStatusZero) {
     ASSERT_TRUE(move_pointer_seen(game_, 300, 440, POINTER_TIMEOUT)) << game_.screenshot("pointer");
     ASSERT_TRUE(
         game_.wait_until([](const Frame &f) { return only_lit(f, QUIT_BUTTON); }, SCREEN_TIMEOUT))
@@ -163,5 +203,10 @@ TEST_F(menu_e2e, QuitButtonEndsTheProgramWithStatusZero) {
     EXPECT_TRUE(result.exited) << to_string(result);
     EXPECT_EQ(result.status, 0) << to_string(result) << "\ngame log:\n" << game_.game_log();
 }
+
+INSTANTIATE_TEST_SUITE_P(menu_e2e, menu_e2e, ::testing::ValuesIn(SCREENS),
+                         [](const ::testing::TestParamInfo<Screen> &param) {
+                             return std::string(param.param.name);
+                         });
 
 }  // namespace

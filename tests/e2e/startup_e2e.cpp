@@ -261,14 +261,97 @@ INSTANTIATE_TEST_SUITE_P(startup_e2e, StreamsClosedAtStart,
                              return std::string(param.param.name);
                          });
 
+// ---------------------------------------------------------------- full screen on an X desktop
+
+// The picture's place on the screen and the window's, once they are there.
+bool placed(GameUnderX &game, const Area &window, const Area &picture) {
+    return game.wait_until(
+        [&](const Frame &) {
+            const Area w = game.window_area();
+            return w.x == window.x && w.y == window.y && w.w == window.w && w.h == window.h &&
+                   game.window_left() == picture.x && game.window_top() == picture.y &&
+                   game.picture_width() == picture.w && game.picture_height() == picture.h;
+        },
+        SCREEN_TIMEOUT);
+}
+
+std::string place_of(GameUnderX &game) {
+    const Area w = game.window_area();
+    return "window " + std::to_string(w.w) + "x" + std::to_string(w.h) + "+" + std::to_string(w.x) +
+           "+" + std::to_string(w.y) + ", picture at " + std::to_string(game.window_left()) + "," +
+           std::to_string(game.window_top()) + " " + std::to_string(game.picture_width()) + " wide";
+}
+
+void hold_f11(GameUnderX &game) { game.hold_key(XK_F11, milliseconds(200)); }
+
+// Under a window manager on a 1080p screen the game covers it without
+// changing its mode, each picture pixel a sharp 2x2 block in the middle;
+// F11 gives a 1280x960 window and F11 again full screen, the game going on,
+// and a kill leaves the screen's mode as it was.
+TEST(startup_e2e, FullScreenAt1080pIsTwiceTheSizeAndF11SwitchesToAWindow) {
+    GameUnderX game("", "1920x1080x24");
+    game.install_datafile();
+    ASSERT_TRUE(game.start_window_manager(SCREEN_TIMEOUT));
+    const std::string mode = game.screen_mode();
+    ASSERT_EQ(mode, "1920x1080");
+    ASSERT_TRUE(game.start_game_with_window()) << game.game_log();
+    ASSERT_TRUE(placed(game, {0, 0, 1920, 1080}, {320, 60, 1280, 960})) << place_of(game);
+    ASSERT_TRUE(game.wait_until(menu_shown, SCREEN_TIMEOUT)) << game.screenshot("menu");
+    // The play button's left frame line, x 180 of the picture, is the
+    // screen's columns 680 and 681: green, black beside them, nothing
+    // between. The black around the picture stays black.
+    const Frame screen = game.capture_screen();
+    for (int y = 300; y < 304; y++) {
+        EXPECT_TRUE(screen.is(680, y, colour::GREEN) && screen.is(681, y, colour::GREEN))
+            << y << ": " << to_string(screen.at(680, y)) << " " << to_string(screen.at(681, y));
+        EXPECT_TRUE(is_black(screen.at(679, y))) << y << ": " << to_string(screen.at(679, y));
+    }
+    EXPECT_EQ(screen.count_not_black(0, 0, 319, 1079) + screen.count_not_black(1600, 0, 1919, 1079), 0);
+    EXPECT_EQ(game.screen_mode(), mode);
+
+    std::string why;
+    ASSERT_TRUE(start_playing(game, SCREEN_TIMEOUT, &why)) << why;
+    hold_f11(game);
+    // Centred across; down, the title bar shifts it a little.
+    EXPECT_TRUE(game.wait_until(
+        [&](const Frame &) {
+            const Area w = game.window_area();
+            return w.x == 320 && w.y > 20 && w.y < 100 && w.w == 1280 && w.h == 960 &&
+                   game.window_left() == w.x && game.picture_width() == 1280;
+        },
+        SCREEN_TIMEOUT))
+        << place_of(game);
+    EXPECT_TRUE(game.wait_until(play_screen_shown, SCREEN_TIMEOUT)) << game.screenshot("window");
+    hold_f11(game);
+    EXPECT_TRUE(placed(game, {0, 0, 1920, 1080}, {320, 60, 1280, 960})) << place_of(game);
+    EXPECT_TRUE(game.wait_until(play_screen_shown, SCREEN_TIMEOUT)) << game.screenshot("again");
+    EXPECT_EQ(game.screen_mode(), mode);
+    game.kill_game();
+    EXPECT_EQ(game.screen_mode(), mode);
+}
+
+// With two monitors the game covers the one that holds the pointer, and
+// only that one.
+TEST(startup_e2e, FullScreenCoversOnlyTheMonitorWithThePointer) {
+    GameUnderX game("", "3840x1080x24");
+    game.install_datafile();
+    ASSERT_EQ(game.run_x_program({"xrandr", "--setmonitor", "L", "1920/508x1080/286+0+0", "none"}), 0);
+    ASSERT_EQ(game.run_x_program({"xrandr", "--setmonitor", "R", "1920/508x1080/286+1920+0", "screen"}), 0);
+    ASSERT_TRUE(game.start_window_manager(SCREEN_TIMEOUT));
+    ASSERT_EQ(game.run_x_program({"xdotool", "mousemove", "2880", "540"}), 0);
+    ASSERT_TRUE(game.start_game_with_window()) << game.game_log();
+    EXPECT_TRUE(placed(game, {1920, 0, 1920, 1080}, {2240, 60, 1280, 960})) << place_of(game);
+}
+
 // ---------------------------------------------------------------- a Wayland desktop
 
 // Started as a desktop starts it, in weston's Wayland session with a Wayland
-// terminal focused, and driven through the compositor: the game's window
-// gets the keys, and its close button ends the game (here from the
-// end-of-game screen's own loop) as QUITTER does.
-TEST(startup_e2e, UnderWestonPlaysInAWindowThatItsCloseButtonEnds) {
-    GameUnderX game;
+// terminal focused, and driven through the compositor: the game covers
+// weston's 900x700 output, its picture filling the height, and gets the
+// keys; F11 makes it a 640x480 window, whose close button ends the game
+// (here from the end-of-game screen's own loop) as QUITTER does.
+TEST(startup_e2e, UnderWestonPlaysFullScreenAndItsWindowsCloseButtonEnds) {
+    GameUnderX game("", "1024x768x24");
     game.install_datafile();
     ASSERT_TRUE(game.start_compositor(milliseconds(60000)))
         << game.read_file("weston.log").value_or("");
@@ -284,9 +367,23 @@ TEST(startup_e2e, UnderWestonPlaysInAWindowThatItsCloseButtonEnds) {
     EXPECT_GT(labels.icon[14 * 48 + 37] >> 16 & 0xFF, 150u);
     EXPECT_GT(labels.icon[24 * 48 + 24] >> 8 & 0xFF, 150u);
 
+    const auto picture_is = [&game](int left, int top, int width) {
+        return [&game, left, top, width](const Frame &) {
+            return game.window_left() == left && game.window_top() == top &&
+                   game.picture_width() == width;
+        };
+    };
+    EXPECT_TRUE(game.wait_until(picture_is(0, 12, 900), SCREEN_TIMEOUT))
+        << game.window_left() << "," << game.window_top() << " " << game.picture_width();
     std::string why;
     ASSERT_TRUE(start_playing(game, SCREEN_TIMEOUT, &why)) << why;
     ASSERT_TRUE(game.key_until(XK_Up, game_over_shown, SCREEN_TIMEOUT)) << game.screenshot("up");
+    const Area full = game.window_area();
+    game.hold_key(XK_F11, milliseconds(200));
+    ASSERT_TRUE(game.wait_until([&](const Frame &f) {
+        return game.picture_width() == GAME_WIDTH && game_over_shown(f);
+    }, SCREEN_TIMEOUT)) << game.screenshot("window");
+    EXPECT_LT(game.window_area().w, full.w);
     // weston's close button, at the right of the title bar, clicked again
     // should a busy weston miss a click.
     ASSERT_TRUE(game.move_pointer(GAME_WIDTH - 14, -13));

@@ -192,7 +192,7 @@ echo "== snake.exe under Wine, end to end"
 # under Wine instead of the Linux binary.
 # The menu, a one-player game to a new record and QUITTER's status 0, and
 # two players on one keyboard for the W, A, S, D keys.
-e2e_cases="menu_e2e.*:game_e2e.EatingBeatsTheRecordAndTheNextGameDoesNot"
+e2e_cases="menu_e2e/*:game_e2e.EatingBeatsTheRecordAndTheNextGameDoesNot"
 e2e_cases+=":modes_e2e.TwoPlayersMeetingEndTheGameWithBothScores"
 if SNAKE_E2E_GAME="$here/wine_game.sh" SNAKE_WINDOWS_GAME="$unpacked/snake.exe" \
    "$native/tests/e2e_tests" --gtest_filter="$e2e_cases" --gtest_brief=1; then
