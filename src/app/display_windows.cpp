@@ -12,6 +12,7 @@
 // The library's window position, which its mouse driver subtracts.
 #include <allegro/platform/aintwin.h>
 
+#include <algorithm>
 #include <atomic>
 
 // The slot of snake.exe's import table through which the library, linked
@@ -37,14 +38,22 @@ BOOL(WINAPI *system_cursor_pos)(LPPOINT) = nullptr;
 // alone, less the window's origin (wnd_x, wnd_y), and counts it on the
 // window when it lies inside the mouse range (the 640x480 picture): given
 // the picture pixel under the real pointer, plus that origin, it places
-// both mouse_x/mouse_y and the pointer it draws there, and takes a click
-// on the black around the picture as off the window.
+// both mouse_x/mouse_y and the pointer it draws there. On the black around
+// the picture the pointer stops at the picture's edge, as on X11, where
+// nothing is ever clicked; outside the window it is off the picture.
 BOOL WINAPI cursor_over_picture(LPPOINT point) {
     if (!system_cursor_pos(point)) return FALSE;
     POINT origin{0, 0};
     ClientToScreen(game_window, &origin);
+    RECT client;
+    GetClientRect(game_window, &client);
     int x = point->x - origin.x, y = point->y - origin.y;
+    const bool in_window = x >= 0 && y >= 0 && x < client.right && y < client.bottom;
     window_to_picture(&x, &y);
+    if (in_window) {
+        x = std::clamp(x, 0, PICTURE_WIDTH - 1);
+        y = std::clamp(y, 0, PICTURE_HEIGHT - 1);
+    }
     point->x = wnd_x + x;
     point->y = wnd_y + y;
     return TRUE;
