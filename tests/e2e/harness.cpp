@@ -1035,6 +1035,20 @@ GameUnderX::Labels GameUnderX::window_labels() {
     return out;
 }
 
+void GameUnderX::close_window() {
+    if (!refresh_position()) return;
+    Display *const d = game_display_ ? game_display_ : display_;
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window_;
+    close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, window_, False, NoEventMask, &close);
+    XSync(d, False);
+}
+
 // ---------------------------------------------------------------- a window manager
 
 bool GameUnderX::start_window_manager(milliseconds timeout) {
