@@ -1038,15 +1038,36 @@ GameUnderX::Labels GameUnderX::window_labels() {
 void GameUnderX::close_window() {
     if (!refresh_position()) return;
     Display *const d = game_display_ ? game_display_ : display_;
-    XEvent close{};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = window_;
-    close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    close.xclient.format = 32;
-    close.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    close.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, window_, False, NoEventMask, &close);
-    XSync(d, False);
+    const Atom delete_window = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    // The window that takes the message, the found one or one inside it (a
+    // window manager's frame may carry the game's class).
+    std::vector<Window> pending{window_};
+    while (!pending.empty()) {
+        const Window w = pending.back();
+        pending.pop_back();
+        Atom *protocols = nullptr;
+        int n = 0;
+        const bool takes = XGetWMProtocols(d, w, &protocols, &n) &&
+                           std::find(protocols, protocols + n, delete_window) != protocols + n;
+        if (protocols) XFree(protocols);
+        if (takes) {
+            XEvent close{};
+            close.xclient.type = ClientMessage;
+            close.xclient.window = w;
+            close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+            close.xclient.format = 32;
+            close.xclient.data.l[0] = static_cast<long>(delete_window);
+            close.xclient.data.l[1] = CurrentTime;
+            XSendEvent(d, w, False, NoEventMask, &close);
+            XSync(d, False);
+            return;
+        }
+        Window root_back = None, parent = None, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(d, w, &root_back, &parent, &children, &count)) continue;
+        pending.insert(pending.end(), children, children + count);
+        if (children) XFree(children);
+    }
 }
 
 // ---------------------------------------------------------------- a window manager

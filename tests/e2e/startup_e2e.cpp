@@ -179,15 +179,16 @@ INSTANTIATE_TEST_SUITE_P(startup_e2e, EndingSignal,
 
 // ---------------------------------------------------------------- the close button
 
-// The window's close button, the window focused, ends the game with status
-// 0 on every screen, a few times each: the game ends in the state the
-// close finds it in, wherever its threads stand.
+// The window's close button, the window focused by a window manager, ends
+// the game with status 0 on every screen, a few times each: the game ends
+// in the state the close finds it in, wherever its threads stand.
 class CloseButton : public ::testing::TestWithParam<Screen> {};
 
 TEST_P(CloseButton, EndsTheGameWithStatusZero) {
     for (int run = 0; run < 2; run++) {
         SCOPED_TRACE("run " + std::to_string(run));
         GameUnderX game;
+        ASSERT_TRUE(game.start_window_manager(SCREEN_TIMEOUT));
         const std::string why = bring_to(game, GetParam());
         ASSERT_TRUE(why.empty()) << why << "\ngame log:\n" << game.game_log();
         game.close_window();
