@@ -256,7 +256,7 @@ public:
     Labels window_labels();
 
     // The window's close button as a window manager passes it on: the
-    // WM_DELETE_WINDOW message, sent to the game's window.
+    // WM_DELETE_WINDOW message, sent to the game's window that takes it.
     void close_window();
 
     // ---- a window manager ----
