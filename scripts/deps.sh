@@ -8,7 +8,7 @@ packages=(
   git debhelper dpkg-dev autopkgtest diffoscope-minimal xdotool
   liballegro4-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils libx11-dev libxtst-dev
+  xvfb xauth x11-utils x11-xserver-utils libx11-dev libxtst-dev libxext-dev libxrender-dev libxrandr-dev openbox
   weston xwayland x11-xkb-utils
   clang libclang-rt-dev
   valgrind

@@ -15,8 +15,25 @@ namespace {
 
 // The game's own way to the screen is open (open_scaled_display).
 bool scaled = false;
-// F11 or Alt+Enter was down at the last frame: a held key switches once.
-bool switch_keys_held = false;
+
+// Presses of F11, or of Enter with Alt held, not yet acted on: each one
+// counts, however short, and a key held down counts once.
+std::atomic<int> switch_presses{0};
+// Kept by the library's input thread alone.
+bool f11_down = false;
+bool enter_down = false;
+
+void note_switch_key(int scancode) {
+    const int code = scancode & 0x7f;
+    const bool pressed = (scancode & 0x80) == 0;
+    bool *down = code == KEY_F11                                   ? &f11_down
+                 : (code == KEY_ENTER || code == KEY_ENTER_PAD) ? &enter_down
+                                                                  : nullptr;
+    if (!down) return;
+    const bool fresh = pressed && !*down;
+    *down = pressed;
+    if (fresh && (code == KEY_F11 || (key_shifts & KB_ALT_FLAG))) switch_presses.fetch_add(1);
+}
 
 // The picture's place, four 16-bit fields in one word, so that the input
 // thread never reads half of an old place and half of a new one.
@@ -86,6 +103,7 @@ int start_display() {
         return set_gfx_mode(GFX_AUTODETECT_WINDOWED, PICTURE_WIDTH, PICTURE_HEIGHT, 0, 0);
     if (set_gfx_mode(scaled_display_driver(), PICTURE_WIDTH, PICTURE_HEIGHT, 0, 0) == 0) {
         scaled = open_scaled_display();
+        if (scaled) keyboard_lowlevel_callback = note_switch_key;
         return 0;
     }
     // No window at all: whatever the library can give.
@@ -95,10 +113,8 @@ int start_display() {
 void present_frame() {
     if (scaled) {
         present_scaled(back_buffer);
-        const bool asked = key[KEY_F11] || ((key[KEY_ALT] || key[KEY_ALTGR]) &&
-                                            (key[KEY_ENTER] || key[KEY_ENTER_PAD]));
-        if (asked && !switch_keys_held) switch_full_screen();
-        switch_keys_held = asked;
+        // Two presses since the last frame switch there and back.
+        if (switch_presses.exchange(0) % 2 == 1) switch_full_screen();
     } else {
         blit(back_buffer, screen, 0, 0, 0, 0, screen->w, screen->h);
     }

@@ -26,9 +26,10 @@ extern BITMAP *back_buffer;
 // failure (allegro_error says why).
 int start_display();
 
-// Shows back_buffer: the last step of every frame of every screen. F11 or
-// Alt+Enter switches between full screen and a window; a signal or the
-// window's close button that asked the game to end is acted on here.
+// Shows back_buffer: the last step of every frame of every screen. Each
+// press of F11 or Alt+Enter since the last frame, however short, switches
+// between full screen and a window; a signal or the window's close button
+// that asked the game to end is acted on here.
 void present_frame();
 
 // ---- Written once, for the platform files ----

@@ -52,6 +52,8 @@ Window root_window = None;
 Window frame_window = None;
 Window drawing_window = None;
 
+// A window manager that makes windows full screen when asked (EWMH); without
+// one the game sizes its window itself.
 bool window_manager = false;
 bool full_screen = false;
 // Leaving full screen: the window's size is set once the window manager has
@@ -149,13 +151,18 @@ std::vector<long> property_values(Window w, Atom property, Atom type) {
     return values;
 }
 
-// An EWMH window manager names a window of its own, which names itself.
-bool window_manager_running() {
+// An EWMH window manager names a window of its own, which names itself,
+// and lists the states it can give windows.
+bool window_manager_makes_full_screen() {
     const std::vector<long> check = property_values(root_window, atom_wm_check, XA_WINDOW);
     if (check.empty()) return false;
     const Window w = static_cast<Window>(check[0]);
     const std::vector<long> self = property_values(w, atom_wm_check, XA_WINDOW);
-    return !self.empty() && static_cast<Window>(self[0]) == w;
+    if (self.empty() || static_cast<Window>(self[0]) != w) return false;
+    const std::vector<long> supported =
+        property_values(root_window, XInternAtom(x_display, "_NET_SUPPORTED", False), XA_ATOM);
+    return std::find(supported.begin(), supported.end(), static_cast<long>(atom_fullscreen)) !=
+           supported.end();
 }
 
 std::vector<Area> monitors() {
@@ -306,9 +313,11 @@ void follow_window_manager() {
         }
     }
     // Without a window manager a full-screen window keeps to its monitor
-    // when the monitors change.
-    if (monitors_told.exchange(false) && !window_manager && full_screen)
-        cover_monitor(monitor_of_window());
+    // when the monitors change (a window manager that has gone counts).
+    if (monitors_told.exchange(false)) {
+        window_manager = window_manager_makes_full_screen();
+        if (!window_manager && full_screen) cover_monitor(monitor_of_window());
+    }
     const uint32_t size = told_size.load();
     follow_size(static_cast<int>(size & 0xffff), static_cast<int>(size >> 16));
 }
@@ -419,7 +428,7 @@ bool open_on_x() {
     XGetGeometry(x_display, frame_window, &root_back, &gx, &gy, &gw, &gh, &border, &depth);
     follow_size(static_cast<int>(gw), static_cast<int>(gh));
 
-    window_manager = window_manager_running();
+    window_manager = window_manager_makes_full_screen();
     free_window_size();
     cover_monitor(monitor_of_pointer());
     XSync(x_display, False);
@@ -462,6 +471,8 @@ void present_scaled(BITMAP *picture) {
 
 void switch_full_screen() {
     XLOCK();
+    // A window manager may have come or gone since.
+    window_manager = window_manager_makes_full_screen();
     if (!full_screen) {
         cover_monitor(monitor_of_window());
     } else if (window_manager) {
