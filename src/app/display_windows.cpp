@@ -201,6 +201,12 @@ void present_scaled(BITMAP *picture) {
     const HDC dc = GetDC(game_window);
     draw(dc, picture, place, moved);
     ReleaseDC(game_window, dc);
+    // On the screen now, not when a thread of the game next waits for
+    // messages: GDI's batch is sent, and Wine, which passes a window's
+    // drawing on to X once some thread finds its queue empty, sees this one's.
+    GdiFlush();
+    MSG none;
+    PeekMessage(&none, nullptr, 0, 0, PM_NOREMOVE);
 }
 
 void switch_full_screen() {
