@@ -437,7 +437,7 @@ bool open_on_x() {
 
 }  // namespace
 
-int scaled_display_driver() { return GFX_AUTODETECT_WINDOWED; }
+int prepare_scaled_display() { return GFX_AUTODETECT_WINDOWED; }
 
 bool open_scaled_display() {
     XLOCK();

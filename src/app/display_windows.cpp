@@ -1,9 +1,11 @@
-// The display on Windows. The library's GDI driver gives the window (and
-// nothing drawn through DirectDraw, whose own updates and, under Wine, its
-// OpenGL surface would cover what is drawn here); the window is then made a
-// borderless one covering its monitor at the desktop's own resolution, or a
-// captioned one, and every frame is drawn into it scaled with GDI. The
-// display mode is never changed.
+// The display on Windows. The library's GDI driver gives the window: it
+// draws into it only lines of `screen` that were drawn to, which the game
+// never does here, and its shutdown lets go of the library's drawing lock
+// before it takes the window back (the DirectX windowed driver restyles the
+// window holding it, while the window's thread may wait for it). The window
+// is made a borderless one covering its monitor at the desktop's own
+// resolution, or a captioned one, and every frame is drawn into it scaled
+// with GDI. The display mode is never changed.
 #include "app/display.h"
 
 #include <allegro.h>
@@ -22,8 +24,7 @@ extern "C" BOOL(WINAPI *__imp_GetCursorPos)(LPPOINT);
 namespace {
 
 HWND game_window = nullptr;
-// Full screen, or a captioned window; set by the main thread, read by the
-// window's own thread.
+// Full screen, or a captioned window; the window's own thread reads it too.
 std::atomic<bool> full_screen{false};
 // The picture last shown, painted again when the window must be redrawn.
 std::atomic<BITMAP *> shown_picture{nullptr};
@@ -33,6 +34,8 @@ PictureRect painted_place{0, 0, 0, 0};
 // The captioned window's style: the library's, resizable.
 LONG_PTR captioned_style = 0;
 BOOL(WINAPI *system_cursor_pos)(LPPOINT) = nullptr;
+// The monitor the game starts on: the one holding the pointer.
+HMONITOR start_monitor = nullptr;
 
 // The library's mouse driver takes the pointer's place from GetCursorPos
 // alone, less the window's origin (wnd_x, wnd_y), and counts it on the
@@ -165,24 +168,58 @@ int window_message(HWND window, UINT message, WPARAM, LPARAM, int *result) {
     }
 }
 
+// On the window's own thread, as everything the library does to its window.
+int cover_start_monitor() {
+    cover(start_monitor);
+    return 0;
+}
+
+int switch_on_window_thread() {
+    if (!full_screen.load()) {
+        full_screen.store(true);
+        cover(MonitorFromWindow(game_window, MONITOR_DEFAULTTONEAREST));
+        return 0;
+    }
+    full_screen.store(false);
+    make_captioned();
+    // Wine holds the pointer while a window covers the whole screen, and
+    // would keep the first click off the new window (on its close button)
+    // for itself: a clip it has to give up is set and lifted, around the
+    // window and the pointer, which so stays where it is.
+    RECT around;
+    POINT pointer;
+    GetWindowRect(game_window, &around);
+    if (system_cursor_pos(&pointer)) {
+        around.left = std::min(around.left, pointer.x);
+        around.top = std::min(around.top, pointer.y);
+        around.right = std::max(around.right, pointer.x + 1);
+        around.bottom = std::max(around.bottom, pointer.y + 1);
+    }
+    ClipCursor(&around);
+    ClipCursor(nullptr);
+    return 0;
+}
+
 }  // namespace
 
-int scaled_display_driver() { return GFX_GDI; }
+int prepare_scaled_display() {
+    // Setting the mode moves the pointer to the middle of the library's
+    // window, on the primary monitor: the player's monitor is taken first.
+    POINT pointer;
+    start_monitor = GetCursorPos(&pointer) ? MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY)
+                                           : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    return GFX_GDI;
+}
 
 bool open_scaled_display() {
     game_window = win_get_window();
     if (!game_window) return false;
     captioned_style = GetWindowLongPtr(game_window, GWL_STYLE) | WS_THICKFRAME | WS_MAXIMIZEBOX;
-    win_set_msg_pre_proc(window_message);
     map_library_pointer();
-    if (!system_cursor_pos) {
-        win_set_msg_pre_proc(nullptr);
-        return false;
-    }
-    POINT pointer;
-    system_cursor_pos(&pointer);
+    if (!system_cursor_pos) return false;
+    win_set_msg_pre_proc(window_message);
     full_screen.store(true);
-    cover(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY));
+    wnd_call_proc(cover_start_monitor);
     note_picture_place(place_in_window());
     return true;
 }
@@ -209,12 +246,4 @@ void present_scaled(BITMAP *picture) {
     PeekMessage(&none, nullptr, 0, 0, PM_NOREMOVE);
 }
 
-void switch_full_screen() {
-    if (full_screen.load()) {
-        full_screen.store(false);
-        make_captioned();
-    } else {
-        full_screen.store(true);
-        cover(MonitorFromWindow(game_window, MONITOR_DEFAULTTONEAREST));
-    }
-}
+void switch_full_screen() { wnd_call_proc(switch_on_window_thread); }
