@@ -147,7 +147,7 @@ record() { echo 120 > "$installed/scores.txt"; }
 game_running() {
   (cd "$installed" && exec "$wine_dir/wine64" snake.exe) >/dev/null 2>&1 & disown
   for ((tries = 0; tries < 300; tries++)); do
-    xwininfo -root -tree 2>/dev/null | grep -q ' 640x480+' && return 0 || sleep 0.1
+    xwininfo -root -tree 2>/dev/null | grep -q '"Snake": ("snake.exe"' && return 0 || sleep 0.1
   done
   return 1
 }
