@@ -101,7 +101,7 @@ int start_display() {
         return set_gfx_mode(GFX_AUTODETECT, PICTURE_WIDTH, PICTURE_HEIGHT, 0, 0);
     if (named_in_settings("gfx_cardw"))
         return set_gfx_mode(GFX_AUTODETECT_WINDOWED, PICTURE_WIDTH, PICTURE_HEIGHT, 0, 0);
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, PICTURE_WIDTH, PICTURE_HEIGHT, 0, 0) == 0) {
+    if (set_gfx_mode(prepare_scaled_display(), PICTURE_WIDTH, PICTURE_HEIGHT, 0, 0) == 0) {
         scaled = open_scaled_display();
         if (scaled) keyboard_lowlevel_callback = note_switch_key;
         return 0;

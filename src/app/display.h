@@ -60,6 +60,12 @@ void window_to_picture(int *x, int *y);
 
 // ---- What each system does, in its platform file ----
 
+// Just before the library's windowed mode is set: notes what
+// open_scaled_display needs to know of the desktop as the player left it,
+// and returns the library's windowed driver whose 640x480 window
+// open_scaled_display then makes the game's own.
+int prepare_scaled_display();
+
 // Once the library's 640x480 window is up: makes it the game's own, full
 // screen on the monitor the game starts on (the one holding the pointer,
 // else the primary one), with the pointer mapped through

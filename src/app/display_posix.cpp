@@ -463,6 +463,8 @@ bool open_on_x() {
 
 }  // namespace
 
+int prepare_scaled_display() { return GFX_AUTODETECT_WINDOWED; }
+
 bool open_scaled_display() {
     XLOCK();
     const bool opened = open_on_x();

@@ -22,7 +22,7 @@ void note_ending_signal(int sig) {
 }
 
 void end_game_if_asked() {
-    if (close_clicked.load()) std::exit(0);
+    if (close_clicked.load()) quit_game();
     const int sig = ending_signal;
     if (sig == 0) return;
     close_message_boxes();

@@ -25,7 +25,7 @@ void prepare_start();
 void watch_ending_signals();
 
 // The window's close button: noted on the library's thread, acted on by
-// end_game_if_asked, which then ends the game as QUITTER does (status 0).
+// end_game_if_asked, which then ends the game as QUITTER does (quit_game).
 void note_close_button();
 
 // Called where the main thread stands between library calls: once per
@@ -42,6 +42,15 @@ void end_game_if_asked();
 void note_ending_signal(int sig);
 
 // What each system does for the core, in its platform file.
+// Ends the game with status 0: QUITTER and the close button. Nothing of the
+// game's is left to write (the record is saved and closed at each death).
+// POSIX systems run the library's shutdown, which puts back a display mode
+// the player chose for full screen; Windows flushes the C streams and ends
+// the process at once, without the library's shutdown: run from this
+// thread, it takes the window back from the library's window thread and
+// may wait on that thread for ever, while Windows itself puts back any
+// display mode the process changed.
+[[noreturn]] void quit_game();
 // Closes a message box the library is still showing, if any.
 void close_message_boxes();
 // Delivers `sig` to the game with its default action: ends the process.

@@ -121,6 +121,9 @@ void watch_ending_signals() {
     pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
 }
 
+// A normal exit, so the library's own shutdown runs.
+void quit_game() { std::exit(0); }
+
 void end_by_signal(int sig) {
     signal(sig, SIG_DFL);
     sigset_t just_this;

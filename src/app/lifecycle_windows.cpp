@@ -4,7 +4,13 @@
 // thread of its own, for a Ctrl+C in a console the game was started from).
 #include "app/lifecycle.h"
 
+#include <allegro.h>
+// After the library, as its documentation asks.
+#include <winalleg.h>
+
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -25,6 +31,12 @@ void watch_ending_signals() {
 
 // The library's message box is modal and returns only when dismissed.
 void close_message_boxes() {}
+
+void quit_game() {
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), 0);
+    std::_Exit(0);
+}
 
 void end_by_signal(int sig) {
     std::signal(sig, SIG_DFL);

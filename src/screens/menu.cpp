@@ -2,10 +2,9 @@
 
 #include <allegro.h>
 
-#include <cstdlib>
-
 #include "app/datafile.h"
 #include "app/display.h"
+#include "app/lifecycle.h"
 #include "app/state.h"
 #include "screens/credits.h"
 
@@ -52,8 +51,7 @@ void act(MenuAction action) {
         run_credits();
         break;
     case QUIT_GAME:
-        // A normal exit, so the library's own shutdown runs.
-        std::exit(0);
+        quit_game();
     }
 }
 }  // namespace

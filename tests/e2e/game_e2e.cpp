@@ -21,6 +21,7 @@ using namespace e2e;
 const milliseconds SCREEN_TIMEOUT(10000);
 const milliseconds POINTER_TIMEOUT(10000);
 const milliseconds WALL_TIMEOUT(15000);
+const milliseconds EXIT_TIMEOUT(5000);
 
 // Player 1's colour until the options screen changes it.
 const Rgb SNAKE = colour::GREEN;
@@ -165,6 +166,12 @@ TEST(game_e2e, EatingBeatsTheRecordAndTheNextGameDoesNot) {
 
     leave_game_over(game);
     if (HasFatalFailure()) return;
+    EXPECT_EQ(game.read_file("scores.txt").value_or("(missing)"), "10");
+
+    // The window's close button ends the game with status 0, the record kept.
+    game.close_window();
+    const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
+    EXPECT_TRUE(result.exited && result.status == 0) << to_string(result);
     EXPECT_EQ(game.read_file("scores.txt").value_or("(missing)"), "10");
 }
 

@@ -1035,6 +1035,40 @@ GameUnderX::Labels GameUnderX::window_labels() {
     return out;
 }
 
+void GameUnderX::close_window() {
+    Display *const d = game_display_ ? game_display_ : display_;
+    if (!d) return;
+    const Atom delete_window = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    // Every window of the game that takes the message, found afresh: the
+    // one the pictures are read from may be a window manager's frame or the
+    // library's drawing window inside.
+    std::vector<Window> pending{DefaultRootWindow(d)};
+    while (!pending.empty()) {
+        const Window w = pending.back();
+        pending.pop_back();
+        Window root_back = None, parent = None, *children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(d, w, &root_back, &parent, &children, &count))
+            pending.insert(pending.end(), children, children + count);
+        if (children) XFree(children);
+        Atom *protocols = nullptr;
+        int n = 0;
+        const bool takes = is_game_window(d, w) && XGetWMProtocols(d, w, &protocols, &n) &&
+                           std::find(protocols, protocols + n, delete_window) != protocols + n;
+        if (protocols) XFree(protocols);
+        if (!takes) continue;
+        XEvent close{};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = w;
+        close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = static_cast<long>(delete_window);
+        close.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, w, False, NoEventMask, &close);
+    }
+    XSync(d, False);
+}
+
 // ---------------------------------------------------------------- a window manager
 
 bool GameUnderX::start_window_manager(milliseconds timeout) {

@@ -255,6 +255,10 @@ public:
     };
     Labels window_labels();
 
+    // The window's close button as a window manager passes it on: the
+    // WM_DELETE_WINDOW message, sent to the game's window that takes it.
+    void close_window();
+
     // ---- a window manager ----
     // Starts openbox on this X server and waits until it manages windows.
     bool start_window_manager(milliseconds timeout);

@@ -177,6 +177,33 @@ INSTANTIATE_TEST_SUITE_P(startup_e2e, EndingSignal,
                                     sigabbrev_np(std::get<1>(param.param));
                          });
 
+// ---------------------------------------------------------------- the close button
+
+// The window's close button, the window focused by a window manager, ends
+// the game with status 0 on every screen, a few times each: the game ends
+// in the state the close finds it in, wherever its threads stand.
+class CloseButton : public ::testing::TestWithParam<Screen> {};
+
+TEST_P(CloseButton, EndsTheGameWithStatusZero) {
+    for (int run = 0; run < 2; run++) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        GameUnderX game;
+        ASSERT_TRUE(game.start_window_manager(SCREEN_TIMEOUT));
+        const std::string why = bring_to(game, GetParam());
+        ASSERT_TRUE(why.empty()) << why << "\ngame log:\n" << game.game_log();
+        game.close_window();
+        const ExitResult result = game.wait_for_exit(EXIT_TIMEOUT);
+        EXPECT_TRUE(result.exited && result.status == 0) << to_string(result) << "\ngame log:\n"
+                                                         << game.game_log();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(startup_e2e, CloseButton,
+                         ::testing::Values(MENU, OPTIONS, CREDITS, PLAY, GAME_OVER),
+                         [](const ::testing::TestParamInfo<Screen> &param) {
+                             return std::string(screen_name(param.param));
+                         });
+
 // Two games on their end-of-game screens, both redrawing as fast as they
 // can, signalled at the same moment.
 TEST(startup_e2e, TwoGamesAtOnceEndAsKilledByTheSignal) {

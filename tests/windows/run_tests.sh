@@ -13,7 +13,9 @@
 #    and one with nothing installed;
 # 4. the real snake.exe from the zip under Wine on a virtual X server, driven
 #    by the end-to-end harness: the menu, a one-player game to a new record,
-#    QUITTER ending the program with status 0, and a two-player game.
+#    QUITTER ending the program with status 0, and a two-player game; full
+#    screen at 1080p and on one of two monitors, F11, and the close button
+#    on every screen.
 set -euo pipefail
 out="$1"
 cross="$2"
@@ -158,7 +160,7 @@ record() { echo 120 > "$installed/scores.txt"; }
 game_running() {
   (cd "$installed" && exec "$wine_dir/wine64" snake.exe) >/dev/null 2>&1 & disown
   for ((tries = 0; tries < 300; tries++)); do
-    xwininfo -root -tree 2>/dev/null | grep -q ' 640x480+' && return 0 || sleep 0.1
+    xwininfo -root -tree 2>/dev/null | grep -q '"Snake": ("snake.exe"' && return 0 || sleep 0.1
   done
   return 1
 }
@@ -216,10 +218,14 @@ unset DISPLAY
 echo "== snake.exe under Wine, end to end"
 # The Linux game's end-to-end tests, with the harness starting snake.exe
 # under Wine instead of the Linux binary.
-# The menu, a one-player game to a new record and QUITTER's status 0, and
-# two players on one keyboard for the W, A, S, D keys.
+# The menu on three screens, a one-player game to a new record and
+# QUITTER's status 0, two players on one keyboard for the W, A, S, D keys;
+# full screen on a 1080p screen and F11 to a window and back, full screen on
+# the monitor with the pointer, and the close button, the window focused,
+# ending the game with status 0 on every screen.
 e2e_cases="menu_e2e/*:game_e2e.EatingBeatsTheRecordAndTheNextGameDoesNot"
 e2e_cases+=":modes_e2e.TwoPlayersMeetingEndTheGameWithBothScores"
+e2e_cases+=":startup_e2e.FullScreen*:startup_e2e/CloseButton.*"
 if SNAKE_E2E_GAME="$here/wine_game.sh" SNAKE_WINDOWS_GAME="$unpacked/snake.exe" \
    "$native/tests/e2e_tests" --gtest_filter="$e2e_cases" --gtest_brief=1; then
   echo "[  PASSED  ] snake.exe end to end under Wine"
