@@ -447,6 +447,11 @@ bool open_on_x() {
                      ConfigureNotify, PropertyNotify})
         watch_events_of(type);
     _xwin_window_redrawer = leave_exposed_window;
+    // Setting the mode put the library's mouse in its warped mode for a
+    // moment, at whose end it would move the real pointer to its own
+    // position taken as a point of the window: the pointer stays where the
+    // player has it.
+    _xwin.mouse_warped = 0;
 
     Window root_back = None;
     int gx = 0, gy = 0;

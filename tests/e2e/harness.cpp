@@ -200,6 +200,27 @@ Area picture_in(int w, int h) {
     return Area{(w - pw) / 2, (h - ph) / 2, pw, ph};
 }
 
+// Every window below the root, depth first: the game's window may be framed
+// by a window manager, or lie inside a parent of the library's own.
+std::vector<Window> windows_below_root(Display *d) {
+    std::vector<Window> all, pending{DefaultRootWindow(d)};
+    while (!pending.empty()) {
+        const Window w = pending.back();
+        pending.pop_back();
+        Window root_back = None, parent = None, *children = nullptr;
+        unsigned int n = 0;
+        if (XQueryTree(d, w, &root_back, &parent, &children, &n))
+            pending.insert(pending.end(), children, children + n);
+        if (children) XFree(children);
+        if (w != DefaultRootWindow(d)) all.push_back(w);
+    }
+    return all;
+}
+
+bool viewable(Display *d, Window w, XWindowAttributes *a) {
+    return XGetWindowAttributes(d, w, a) && a->map_state == IsViewable;
+}
+
 // True when the window is the game's own, named for the desktop.
 bool is_game_window(Display *d, Window w) {
     XClassHint hint{nullptr, nullptr};
@@ -604,32 +625,20 @@ bool GameUnderX::locate_window() {
     // The game's X server is this one but under a compositor, whose window
     // lies at this one's top left: the positions are the same on both.
     Display *const d = game_display_ ? game_display_ : display_;
-    const Window game_root = DefaultRootWindow(d);
-    // Depth-first over the whole tree: the game's window is framed by a
-    // window manager, and the library's own full-screen mode puts its
-    // 640x480 window inside a parent of its own.
-    std::vector<Window> pending{game_root};
     Window library_window = None;
-    while (!pending.empty()) {
-        const Window w = pending.back();
-        pending.pop_back();
-        Window root_back = None, parent = None;
-        Window *children = nullptr;
-        unsigned int n = 0;
-        if (!XQueryTree(d, w, &root_back, &parent, &children, &n)) continue;
-        for (unsigned int i = 0; i < n; i++) pending.push_back(children[i]);
-        if (children) XFree(children);
-        if (w == game_root) continue;
+    for (const Window w : windows_below_root(d)) {
         XWindowAttributes a;
-        if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable) continue;
+        if (!viewable(d, w, &a)) continue;
         if (is_game_window(d, w)) {
             window_ = w;
+            window_named_ = true;
             return refresh_position();
         }
         if (a.width == GAME_WIDTH && a.height == GAME_HEIGHT && library_window == None)
             library_window = w;
     }
     window_ = library_window;
+    window_named_ = false;
     return window_ != None && refresh_position();
 }
 
@@ -654,7 +663,10 @@ bool GameUnderX::refresh_position() {
     // is read again before every use.
     if (!display_) return false;
     const Area area = window_area();
-    if (area.w == 0) {
+    // A window taken for its size alone (the library's own modes, or any
+    // 640x480 window while the game's own was not shown) gives way to the
+    // game's own window as soon as that shows.
+    if (area.w == 0 || (!window_named_ && named_window_shown())) {
         window_ = None;
         return locate_window();
     }
@@ -664,6 +676,14 @@ bool GameUnderX::refresh_position() {
     picture_w_ = picture.w;
     picture_h_ = picture.h;
     return true;
+}
+
+bool GameUnderX::named_window_shown() {
+    Display *const d = game_display_ ? game_display_ : display_;
+    XWindowAttributes a;
+    for (const Window w : windows_below_root(d))
+        if (is_game_window(d, w) && viewable(d, w, &a)) return true;
+    return false;
 }
 
 Area GameUnderX::window_area() {
@@ -1042,15 +1062,7 @@ void GameUnderX::close_window() {
     // Every window of the game that takes the message, found afresh: the
     // one the pictures are read from may be a window manager's frame or the
     // library's drawing window inside.
-    std::vector<Window> pending{DefaultRootWindow(d)};
-    while (!pending.empty()) {
-        const Window w = pending.back();
-        pending.pop_back();
-        Window root_back = None, parent = None, *children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(d, w, &root_back, &parent, &children, &count))
-            pending.insert(pending.end(), children, children + count);
-        if (children) XFree(children);
+    for (const Window w : windows_below_root(d)) {
         Atom *protocols = nullptr;
         int n = 0;
         const bool takes = is_game_window(d, w) && XGetWMProtocols(d, w, &protocols, &n) &&

@@ -281,6 +281,8 @@ private:
     void stop_x_server();
     bool locate_window();
     bool refresh_position();
+    // True when a window of the game's own name is on the screen.
+    bool named_window_shown();
     // A point of the picture as a point of the screen: the middle of the
     // block that shows it, and beyond the picture at the same scale.
     int screen_x(int x) const;
@@ -305,6 +307,7 @@ private:
     bool game_reaped_ = false;
     ExitResult game_exit_;
     unsigned long window_ = 0;
+    bool window_named_ = false;  // found by the game's name, not by its size
     int window_x_ = 0;
     int window_y_ = 0;
     int picture_w_ = GAME_WIDTH;
