@@ -82,6 +82,11 @@ bool line_clear(const Frame &frame, int row, Rgb snake) {
         const bool across_y = p.y + SQUARE_SIZE > row && p.y < row + GLYPH_SIZE;
         if (across_x && across_y) return false;
     }
+    // A square the box's left side cuts is no longer solid: any of the
+    // snake's colour between that side and the text is one.
+    for (int y = row - SQUARE_SIZE + 1; y < row + GLYPH_SIZE; y++)
+        for (int x = 151; x < 160; x++)
+            if (frame.is(x, y, snake)) return false;
     return true;
 }
 

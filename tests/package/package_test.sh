@@ -207,7 +207,7 @@ done
 # in xmessage's window instead.
 # (The tree is read whole first: grep -q leaving early would break the pipe.)
 windows() { xwininfo -root -tree 2>/dev/null || true; }
-game_windows() { grep -c ' 640x480+' <<<"$(windows)" || true; }
+game_windows() { grep -c '("snake-game" "snake-game")' <<<"$(windows)" || true; }
 window_up() { [ "$(game_windows)" -gt 0 ]; }
 message_up() { grep -q '"xmessage"' <<<"$(windows)"; }
 
