@@ -655,19 +655,24 @@ bool drive_into_wall(GameUnderX &game, Rgb snake_colour, bool moving, millisecon
     // on a busy machine may be several ticks after the picture it was
     // chosen from: every such way must miss the apple. Going straight on
     // needs no turn, and is taken whenever it misses the apple.
-    const int MOST_LATE = 8;
+    const int MOST_LATE = 12;
     Heading best = Heading::NONE;
     int best_steps = 0;
+    // When every way may pass the apple, the turn that stays clear the
+    // longest: it passes only when the key comes later still.
+    Heading least_risk = heading != Heading::NONE ? heading : Heading::UP;
+    int least_risk_lates = -1;
     for (Heading h : {Heading::UP, Heading::LEFT, Heading::DOWN, Heading::RIGHT}) {
         if (heading != Heading::NONE && h == opposite(heading)) continue;  // ignored by the game
         const int latest = (heading == Heading::NONE || h == heading) ? 0 : MOST_LATE;
         int worst = 0;
-        bool clear = true;
-        for (int late = 0; late <= latest && clear; late++) {
+        int late = 0;
+        for (; late <= latest; late++) {
             const int steps = steps_to_wall(late, h);
-            if (steps < 0) clear = false;
+            if (steps < 0) break;
             worst = std::max(worst, steps);
         }
+        const bool clear = late > latest;
         story += std::string(name_of(h)) +
                  (clear ? ": " + std::to_string(worst) + " steps; " : ": passes the apple; ");
         if (clear && (best == Heading::NONE || h == heading ||
@@ -675,8 +680,12 @@ bool drive_into_wall(GameUnderX &game, Rgb snake_colour, bool moving, millisecon
             best = h;
             best_steps = worst;
         }
+        if (!clear && h != heading && late > least_risk_lates) {
+            least_risk = h;
+            least_risk_lates = late;
+        }
     }
-    if (best == Heading::NONE) best = heading != Heading::NONE ? heading : Heading::UP;
+    if (best == Heading::NONE) best = least_risk;
     story += std::string("going ") + name_of(best);
     if (trace) *trace = story;
 
