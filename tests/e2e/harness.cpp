@@ -1100,10 +1100,29 @@ bool GameUnderX::start_window_manager(milliseconds timeout) {
                                               &format, &count, &after, &data) == Success &&
                            count == 1;
         if (data) XFree(data);
-        if (named) return true;
+        if (named) break;
         if (clock::now() >= deadline) return false;
         pause_for(milliseconds(50));
     }
+    // openbox names its window before it has finished starting, and a
+    // window mapped in between may never be managed (seen about once in ten
+    // starts): the manager is ready once it maps a window of the harness's.
+    while (clock::now() < deadline) {
+        const Window probe = XCreateSimpleWindow(display_, root_, 0, 0, 1, 1, 0, 0, 0);
+        XSelectInput(display_, probe, StructureNotifyMask);
+        XMapWindow(display_, probe);
+        XFlush(display_);
+        bool mapped = false;
+        for (int i = 0; i < 40 && !mapped; i++) {
+            XEvent event;
+            mapped = XCheckTypedWindowEvent(display_, probe, MapNotify, &event);
+            if (!mapped) pause_for(milliseconds(50));
+        }
+        XDestroyWindow(display_, probe);
+        sync();
+        if (mapped) return true;
+    }
+    return false;
 }
 
 int GameUnderX::run_x_program(const std::vector<std::string> &argv) {

@@ -115,9 +115,24 @@ xvfb=$!
 trap 'stop_wine; kill $xvfb 2>/dev/null || true' EXIT
 while [ ! -s "$out/test-display" ]; do sleep 0.1; done
 export DISPLAY=":$(cat "$out/test-display")"
-winpath() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-appdata="$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')"
-start_menu_unix="$(winpath "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs")"
+# On a loaded machine Wine now and then fails to start a program, and says
+# so on standard output: what a helper prints is taken only when it has the
+# form asked for, else it is asked again.
+wine_text() {  # PATTERN COMMAND...
+  local pattern="$1" text attempt
+  shift
+  for attempt in 1 2 3 4 5; do
+    text="$(wine "$@" 2>/dev/null | tr -d '\r')"
+    # shellcheck disable=SC2254
+    case "$text" in $pattern) printf '%s\n' "$text"; return 0 ;; esac
+    sleep 1
+  done
+  echo "wine $*: $text" >&2
+  return 1
+}
+winpath() { wine_text '/*' winepath -u "$1"; }
+appdata="$(wine_text '[A-Z]:\\*' cmd /c echo %LOCALAPPDATA%)"
+start_menu_unix="$(winpath "$(wine_text '[A-Z]:\\*' cmd /c echo %APPDATA%)\\Microsoft\\Windows\\Start Menu\\Programs")"
 folder="$appdata\\Programs\\Snake"
 installed="$(winpath "$folder")"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Snake'
@@ -165,8 +180,15 @@ game_running() {
   return 1
 }
 # Wine quotes an argument with a blank: "/D=...\My Games\Snake".
-file_in_the_way() { touch "$(winpath "$appdata")/blocker"; elsewhere="$appdata\\blocker\\Snake"; }
-long_folder() { elsewhere="$folder$(printf '\\%060d' 1 2 3 4)"; mkdir -p "$(winpath "$elsewhere")"; }  # 285 characters
+file_in_the_way() {
+  local unix
+  unix="$(winpath "$appdata")" && touch "$unix/blocker" && elsewhere="$appdata\\blocker\\Snake"
+}
+long_folder() {  # 285 characters
+  local unix
+  elsewhere="$folder$(printf '\\%060d' 1 2 3 4)"
+  unix="$(winpath "$elsewhere")" && mkdir -p "$unix"
+}
 blank_folder() { elsewhere="$appdata\\My Games\\Snake"; }
 installed_there() { folder="$elsewhere" installed="$(winpath "$elsewhere")" installed; }
 reinstalled() { setup && stop_wine && cp "$installed/uninstall.exe" "$out/test-uninstall.exe" && record; }
